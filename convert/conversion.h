@@ -1,0 +1,131 @@
+#pragma once
+// The conversion of one Atari tracker module into a SAP file.
+//
+// ConversionState holds the module in work: the image buffer in which the Atari binary
+// image is assembled, its write cursor, the flag that allows one save per load, the file
+// names and the texts of the value fields. The program keeps one instance for the whole
+// run (processState()); tests make their own.
+//
+// Converter runs the File menu's commands on a state, talking to the main window through
+// MainWindowLink. Failures inside a command raise ConversionError; the command undoes
+// what it had begun, shows the message and returns.
+
+#include "sap_output.h"
+#include "window_link.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace orvex {
+
+inline constexpr std::size_t kImageSize = 128000;
+
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ConversionState {
+    // The Atari binary image: the module file's bytes exactly as read, then every
+    // appended segment. Only ModuleImage[0 .. imageEnd) is ever written out.
+    std::array<std::uint8_t, kImageSize> ModuleImage{};
+    std::size_t imageEnd = 0;
+    // 1 while a freshly loaded module may be saved.
+    std::uint8_t moduleLoaded = 0;
+
+    std::string sourcePath;  // the module's path; the samples' path after an .MD1 load
+    std::string sapPath;     // the SAP file being written
+    std::string nameValue;   // the three quoted header values, e.g. " 'Tune'"
+    std::string authorValue;
+    std::string dateValue;
+    std::string sizeText;    // a file length in decimal digits
+    std::string formatText;  // what follows the last '.' of the module's path
+    unsigned formatIndex = 0;
+    int songCount = 0;
+    SapOutput sapFile;
+    // Where the 4-byte header of the digi-sample segment begins.
+    std::size_t sampleSegment = 0;
+
+    // What the last load left, for the checks made before a save.
+    std::size_t moduleBytes = 0;          // bytes of the module file held in the image
+    bool moduleComplete = false;          // the whole module file fitted in the image
+    bool samplesFromThisLoad = false;     // sampleSegment belongs to the current load
+};
+
+// The state the main window works on.
+ConversionState& processState();
+
+class Converter;
+
+// One row per module format: its extension (compared without regard to case), the
+// routine that completes the image and writes the header, and the SAP TYPE letter.
+struct FormatRow {
+    const char* extension;
+    void (Converter::*save)();
+    char type;
+};
+
+inline constexpr std::size_t kFormatCount = 6;
+extern const std::array<FormatRow, kFormatCount> FormatTable;
+
+// The player files, looked for in the player folder
+inline constexpr const char* kCmcPlayerFile = "cmc_0500.plr";
+inline constexpr const char* kMptPlayerFile = "mpt_0500.plr";
+inline constexpr const char* kTmcPlayerFile = "tmc_0500.plr";
+
+// Generated code lengths and FASTPLAY values of Theta Music Composer modules, by speed.
+inline constexpr std::array<unsigned, 5> StubLengthTable{0, 11, 25, 27, 27};
+inline constexpr std::array<unsigned, 5> FastplayTable{0, 0, 156, 104, 78};
+
+class Converter {
+public:
+    Converter(ConversionState& state, MainWindowLink& window, std::string playerFolder);
+
+    // File > "Load Atari MSX"
+    void LoadAtariMSX();
+    // File > "Save SAP file as..." and File > "Save SAP file"
+    void SaveSAPfileas();
+    void SaveSAPfile();
+
+    // Appends the file's bytes, all but the first `skip`, at imageEnd.
+    void AppendFile(const std::string& path, std::size_t skip);
+
+    // Creates the SAP file and writes its lines SAP, AUTHOR, NAME, DATE, TYPE, SONGS.
+    void WriteSapHeader(char type);
+
+    // The save routines of FormatTable: each completes the image, then writes the
+    // header and its own lines.
+    void SaveCMC();
+    void SaveMPT();
+    void SaveMD1();
+    void SaveTMC();
+    void SaveCOM();
+
+    std::string playerPath(const char* fileName) const;
+
+private:
+    void appendAs(const char* role, const std::string& path, std::size_t skip);
+    bool attachSamples();
+    void saveCommon();
+    void requireModuleBytes(std::size_t count, const char* what) const;
+    std::uint16_t playerAddressFor(bool samplePageLow) const;
+    std::size_t reserveCode(unsigned codeLength);
+    std::size_t appendPlayer(const char* fileName, std::size_t skip, std::uint16_t loadAddress);
+    void fillSegmentHeader(std::size_t at, std::uint16_t start, std::uint16_t end);
+
+    ConversionState& s;
+    MainWindowLink& window;
+    std::string playerFolder_;
+    bool lastAppendCut_ = false;  // the last AppendFile ran out of room before the file's end
+    std::string appendRole_ = "file";  // what AppendFile's messages call the file
+};
+
+// The extension of a path: the characters after its last '.', or empty.
+std::string extensionOf(const std::string& path);
+bool equalsIgnoringCase(const std::string& a, const std::string& b);
+
+} // namespace orvex

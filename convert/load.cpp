@@ -1,0 +1,143 @@
+// File > "Load Atari MSX": reads a module into the image and, for an .MD1 module,
+// appends its digi samples as one more segment.
+
+#include "conversion.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace orvex {
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string hex4(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "$%04X", value & 0xFFFF);
+    return text;
+}
+
+} // namespace
+
+void Converter::LoadAtariMSX()
+{
+    if (!window.runModuleDialog())
+        return;
+
+    const std::string path = window.moduleFileName();
+    s.moduleLoaded = 1;
+    s.imageEnd = 0;
+    s.sourcePath = path;
+    s.samplesFromThisLoad = false;
+    try {
+        appendAs("module file", path, 0);
+    } catch (const ConversionError& e) {
+        // Nothing is loaded: the save commands do nothing until the next load.
+        s.moduleLoaded = 0;
+        s.imageEnd = 0;
+        s.moduleBytes = 0;
+        s.moduleComplete = false;
+        window.showError(e.what());
+        return;
+    }
+    s.moduleBytes = s.imageEnd;
+
+    // "InfoCLR at load": a new tune starts with empty boxes.
+    if (window.infoClearChecked()) {
+        window.setNameText("");
+        window.setAuthorText("");
+        window.setDateText("");
+    }
+
+    std::error_code error;
+    const auto length = std::filesystem::file_size(path, error);
+    s.moduleComplete = !lastAppendCut_ && (error || length == s.moduleBytes);
+    s.sizeText = std::to_string(error ? s.moduleBytes : length);
+    s.formatText = extensionOf(path);
+
+    window.setSizeValue(s.sizeText);
+    window.setFormatValue(s.formatText.empty() ? "none" : s.formatText);
+    window.setSapValue("n/o");
+
+    if (equalsIgnoringCase(s.formatText, "MD1") && !attachSamples())
+        return;
+
+    window.enableInfoFields();
+}
+
+// Appends the .D15 file as a segment loaded from 256 * P - 32, P being its first byte.
+// Returns false when the dialog was cancelled or the samples could not be attached.
+bool Converter::attachSamples()
+{
+    window.setSampleDialogFolder(folderOf(window.moduleFileName()));
+    if (!window.runSampleDialog())
+        return false;
+
+    const std::string path = window.sampleFileName();
+    const std::size_t moduleEnd = s.imageEnd;
+    std::uint8_t startHigh = 0;
+    std::uint8_t endHigh = 0;
+    try {
+        if (kImageSize - s.imageEnd < 4)
+            throw ConversionError("There is no room for the digi samples \"" + path
+                                  + "\": the module fills the whole 128000-byte buffer.");
+        const std::size_t header = s.imageEnd;
+        s.imageEnd += 4;
+        s.sourcePath = path;
+        appendAs("digi-sample file", path, 0);
+
+        const std::size_t count = s.imageEnd - header - 4;
+        if (count == 0)
+            throw ConversionError("The digi-sample file \"" + path
+                                  + "\" is empty: its first byte must give the page of the samples.");
+        if (lastAppendCut_)
+            throw ConversionError("The digi-sample file \"" + path
+                                  + "\" does not fit in the 128000-byte buffer behind the module.");
+
+        // The segment runs from 256 * P - 32 to the end of the page that holds the
+        // last byte; a file of another length than 32 + 256 * m is padded with zeros.
+        const unsigned page = s.ModuleImage[header + 4];
+        const long pagesAfter = count < 33 ? -1 : static_cast<long>((count - 33) / 256);
+        startHigh = static_cast<std::uint8_t>(page - 1);
+        endHigh = static_cast<std::uint8_t>(page + pagesAfter);
+        const std::size_t declared = count < 33 ? 32 : 32 + 256 * (static_cast<std::size_t>(pagesAfter) + 1);
+        const unsigned start = startHigh * 256u + 0xE0;
+        if (start + declared - 1 > 0xFFFF)
+            throw ConversionError("The digi samples \"" + path + "\" (" + std::to_string(count)
+                                  + " bytes from " + hex4(start)
+                                  + ") would run past the end of Atari memory at $FFFF.");
+        const std::size_t padding = declared - count;
+        if (padding > kImageSize - s.imageEnd)
+            throw ConversionError("The digi-sample file \"" + path
+                                  + "\" does not fit in the 128000-byte buffer behind the module.");
+        std::memset(s.ModuleImage.data() + s.imageEnd, 0, padding);
+        s.imageEnd += padding;
+
+        s.ModuleImage[header + 0] = 0xE0;
+        s.ModuleImage[header + 1] = startHigh;
+        s.ModuleImage[header + 2] = 0xFF;
+        s.ModuleImage[header + 3] = endHigh;
+        s.sampleSegment = header;
+        s.samplesFromThisLoad = true;
+    } catch (const ConversionError& e) {
+        s.imageEnd = moduleEnd;
+        window.showError(e.what());
+        return false;
+    }
+
+    // The samples' pages must not overlap those of the module's first segment.
+    if (s.moduleBytes >= 6 && startHigh <= s.ModuleImage[5] && endHigh >= s.ModuleImage[3])
+        window.showAdrConflict();
+    return true;
+}
+
+} // namespace orvex

@@ -1,0 +1,311 @@
+// The SAP header, the save routine of each format and the two save commands.
+
+#include "conversion.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace orvex {
+
+namespace {
+
+std::uint8_t lo(unsigned value) { return static_cast<std::uint8_t>(value & 0xFF); }
+std::uint8_t hi(unsigned value) { return static_cast<std::uint8_t>((value >> 8) & 0xFF); }
+
+void requireOneLine(const std::string& text, const char* field)
+{
+    if (text.find_first_of("\r\n") != std::string::npos)
+        throw ConversionError(std::string("The ") + field
+                              + " holds a line break, which a SAP header line cannot carry.");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- header
+
+void Converter::WriteSapHeader(char type)
+{
+    if (window.nameText().empty())
+        window.setNameText("Unknown");
+    if (window.authorText().empty())
+        window.setAuthorText("Unknown");
+    if (window.dateText().empty())
+        window.setDateText("<?>");
+
+    const std::string name = window.nameText();
+    const std::string author = window.authorText();
+    const std::string date = window.dateText();
+    requireOneLine(name, "name");
+    requireOneLine(author, "author");
+    requireOneLine(date, "date");
+    // Each value is written whole between apostrophes, behind the keyword's space.
+    s.nameValue = " '" + name + "'";
+    s.authorValue = " '" + author + "'";
+    s.dateValue = " '" + date + "'";
+
+    s.sapPath = window.saveFileName();
+    s.sapFile.open(s.sapPath);
+    const std::string lines = "SAP\r\nAUTHOR " + s.authorValue + "\r\nNAME " + s.nameValue + "\r\nDATE "
+                              + s.dateValue + "\r\nTYPE " + type + "\r\n";
+    s.sapFile.write(lines.data(), lines.size());
+    s.sapFile.print("SONGS %d\r\n", s.songCount);
+}
+
+// ---------------------------------------------------------------- save routines
+
+void Converter::requireModuleBytes(std::size_t count, const char* what) const
+{
+    if (s.moduleBytes < count)
+        throw ConversionError("The module \"" + window.moduleFileName() + "\" is too short ("
+                              + std::to_string(s.moduleBytes) + " bytes) to hold " + what + ".");
+}
+
+// The player goes below the module when the module starts at $1000 or higher, else at
+// $F500. An .MD1 module also needs its samples at page $10 or higher for $0500.
+std::uint16_t Converter::playerAddressFor(bool samplePageLow) const
+{
+    return (s.ModuleImage[3] >= 0x10 && !samplePageLow) ? 0x0500 : 0xF500;
+}
+
+// Reserves the generated segment's header and code at imageEnd; returns where it begins.
+std::size_t Converter::reserveCode(unsigned codeLength)
+{
+    if (kImageSize - s.imageEnd < 4 + codeLength)
+        throw ConversionError("There is no room for the player behind the module \"" + window.moduleFileName()
+                              + "\" in the 128000-byte buffer.");
+    const std::size_t start = s.imageEnd;
+    s.imageEnd += 4 + codeLength;
+    return start;
+}
+
+// Appends a player file whole; `loadAddress` is where its code will lie (0: the file
+// carries its own segment addresses). Returns the count of bytes appended.
+std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std::uint16_t loadAddress)
+{
+    const std::string path = playerPath(fileName);
+    const std::size_t before = s.imageEnd;
+    appendAs("player file", path, skip);
+    const std::size_t count = s.imageEnd - before;
+    if (lastAppendCut_)
+        throw ConversionError("The player file \"" + path + "\" does not fit in the 128000-byte buffer behind the module \""
+                              + window.moduleFileName() + "\".");
+    if (count == 0)
+        throw ConversionError("The player file \"" + path + "\" holds no player routine.");
+    if (loadAddress != 0 && loadAddress + count - 1 > 0xFFFF) {
+        char where[8];
+        std::snprintf(where, sizeof where, "$%04X", static_cast<unsigned>(loadAddress));
+        throw ConversionError("The player file \"" + path + "\" (" + std::to_string(count) + " bytes from " + where
+                              + ") would run past the end of Atari memory at $FFFF.");
+    }
+    return count;
+}
+
+void Converter::fillSegmentHeader(std::size_t at, std::uint16_t start, std::uint16_t end)
+{
+    s.ModuleImage[at + 0] = lo(start);
+    s.ModuleImage[at + 1] = hi(start);
+    s.ModuleImage[at + 2] = lo(end);
+    s.ModuleImage[at + 3] = hi(end);
+}
+
+void Converter::SaveCMC()
+{
+    requireModuleBytes(6, "an Atari binary header");
+    const unsigned musicAddress = s.ModuleImage[2] + 256u * s.ModuleImage[3];
+    const std::uint16_t playerAddress = playerAddressFor(false);
+    appendPlayer(kCmcPlayerFile, 2, 0);
+    WriteSapHeader('C');
+    s.sapFile.print("MUSIC %04X\r\nPLAYER %04X\r\n", musicAddress, static_cast<unsigned>(playerAddress));
+}
+
+void Converter::SaveCOM()
+{
+    WriteSapHeader('B');
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", 0x8011u, 0x8017u);
+}
+
+void Converter::SaveMPT()
+{
+    requireModuleBytes(6, "an Atari binary header");
+    const unsigned P = playerAddressFor(false);
+    const std::size_t stubStart = reserveCode(13);
+    const std::size_t N = appendPlayer(kMptPlayerFile, 6, static_cast<std::uint16_t>(P));
+    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(P - 13), static_cast<std::uint16_t>(P + N - 1));
+    const std::uint8_t code[13] = {
+        0xA0, s.ModuleImage[2],   // LDY #start low
+        0xA2, s.ModuleImage[3],   // LDX #start high
+        0xA9, 0x00,               // LDA #$00
+        0x20, lo(P), hi(P),       // JSR player: command 0, the module's address
+        0xA2, 0x00,               // LDX #$00
+        0xA9, 0x02,               // LDA #$02, on into the player: command 2
+    };
+    std::copy(std::begin(code), std::end(code), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
+    WriteSapHeader('B');
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", P - 13, P + 3);
+}
+
+void Converter::SaveMD1()
+{
+    requireModuleBytes(6, "an Atari binary header");
+    if (!s.samplesFromThisLoad)
+        throw ConversionError("The module \"" + window.moduleFileName()
+                              + "\" has no digi samples from this load: load it again and pick its .D15 file.");
+    const std::uint8_t page = s.ModuleImage[s.sampleSegment + 4];
+    const unsigned P = playerAddressFor(page < 0x10);
+    const std::size_t stubStart = reserveCode(29);
+    const std::size_t N = appendPlayer(kMptPlayerFile, 6, static_cast<std::uint16_t>(P));
+    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(P - 29), static_cast<std::uint16_t>(P + N - 1));
+    const std::uint8_t code[29] = {
+        0xA0, s.ModuleImage[2],                  // LDY #start low
+        0xA2, s.ModuleImage[3],                  // LDX #start high
+        0xA9, 0x00,                              // LDA #$00
+        0x20, lo(P), hi(P),                      // JSR player: command 0, the module
+        0xA0, 0xE0,                              // LDY #$E0
+        0xA2, static_cast<std::uint8_t>(page - 1), // LDX #page-1
+        0xA9, 0x03,                              // LDA #$03
+        0x20, lo(P), hi(P),                      // JSR player: command 3, the samples
+        0xA2, 0x00,                              // LDX #$00
+        0xA9, 0x02,                              // LDA #$02
+        0x20, lo(P), hi(P),                      // JSR player: command 2
+        0xA2, 0x01,                              // LDX #$01
+        0xA9, 0x05,                              // LDA #$05, on into the player: command 5
+    };
+    std::copy(std::begin(code), std::end(code), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
+    WriteSapHeader('D');
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", P - 29, P + 3);
+}
+
+void Converter::SaveTMC()
+{
+    requireModuleBytes(38, "the speed byte at offset 37");
+    const unsigned speed = s.ModuleImage[37];
+    if (speed < 1 || speed > 4)
+        throw ConversionError("The module \"" + window.moduleFileName() + "\" has speed " + std::to_string(speed)
+                              + "; a Theta Music Composer module plays 1 to 4 times per frame.");
+    unsigned P = playerAddressFor(false);
+    const unsigned L = StubLengthTable[speed];
+    const std::size_t stubStart = reserveCode(L);
+    const std::size_t N = appendPlayer(kTmcPlayerFile, 6, static_cast<std::uint16_t>(P));
+    const unsigned initAddress = P - L;
+    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(initAddress), static_cast<std::uint16_t>(P + N - 1));
+
+    std::vector<std::uint8_t> code = {
+        0xA0, s.ModuleImage[2],   // LDY #start low
+        0xA2, s.ModuleImage[3],   // LDX #start high
+        0xA9, 0x70,               // LDA #$70
+        0x20, lo(P), hi(P),       // JSR player: the module's address
+        0xA9, 0x60,               // LDA #$60 for the player's +0 entry, entered next
+    };
+    unsigned playerLine = P + 3;
+    if (speed == 2) {
+        // Calls alternate between the player's +3 and +6 entries, starting with +3.
+        const std::uint8_t rest[] = {
+            0x06, 0x00,           // ASL $00: clears the counter's bit 0
+            0x4C, lo(P), hi(P),   // JMP player
+            0xA5, 0x00,           // PLAYER: LDA $00
+            0xE6, 0x00,           // INC $00
+            0x4A,                 // LSR A
+            0x90, 0x05,           // BCC player+3
+            0xB0, 0x06,           // BCS player+6
+        };
+        code.insert(code.end(), std::begin(rest), std::end(rest));
+        playerLine = P - 9;
+    } else if (speed >= 3) {
+        // One call in `speed` goes to +3, starting with the first; the others to +6.
+        const std::uint8_t rest[] = {
+            0xA2, 0x01,           // LDX #$01
+            0x86, 0x00,           // STX $00
+            0xD0, 0x0A,           // BNE player
+            0xC6, 0x00,           // PLAYER: DEC $00
+            0xD0, 0x0C,           // BNE player+6
+            0xA2, static_cast<std::uint8_t>(speed), // LDX #speed
+            0x86, 0x00,           // STX $00
+            0xD0, 0x03,           // BNE player+3
+        };
+        code.insert(code.end(), std::begin(rest), std::end(rest));
+        playerLine = P - 10;
+    }
+    std::copy(code.begin(), code.end(), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
+    P = playerLine;
+
+    WriteSapHeader('B');
+    if (s.formatIndex == 4)
+        s.sapFile.print("STEREO\r\n");
+    if (speed > 1)
+        s.sapFile.print("FASTPLAY %u\r\n", FastplayTable[speed]);
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress & 0xFFFF, P & 0xFFFF);
+}
+
+// ---------------------------------------------------------------- commands
+
+void Converter::SaveSAPfileas()
+{
+    if (s.moduleLoaded != 1)
+        return;
+    if (!window.runSaveDialog())
+        return;
+    saveCommon();
+}
+
+void Converter::SaveSAPfile()
+{
+    if (s.moduleLoaded != 1)
+        return;
+    // Beside the module, its last four characters replaced by ".SAP".
+    const std::string modulePath = window.moduleFileName();
+    window.setScratchText(modulePath);
+    window.setScratchSelection(static_cast<int>(modulePath.size()) - 4, 4);
+    window.replaceScratchSelection(".SAP");
+    window.setSaveFileName(window.scratchText());
+    saveCommon();
+}
+
+void Converter::saveCommon()
+{
+    const std::string modulePath = window.moduleFileName();
+    const std::string extension = extensionOf(modulePath);
+    s.formatIndex = 0;
+    while (s.formatIndex < kFormatCount && !equalsIgnoringCase(extension, FormatTable[s.formatIndex].extension))
+        ++s.formatIndex;
+
+    // What a failed save puts back: the image and the boxes the header filled in.
+    const std::size_t imageEnd = s.imageEnd;
+    const std::vector<std::uint8_t> tail(s.ModuleImage.begin() + static_cast<long>(imageEnd), s.ModuleImage.end());
+    const bool nameEmpty = window.nameText().empty();
+    const bool authorEmpty = window.authorText().empty();
+    const bool dateEmpty = window.dateText().empty();
+
+    try {
+        if (s.formatIndex == kFormatCount)
+            throw ConversionError("The module \"" + modulePath
+                                  + "\" has no extension this program converts: CMC, MPT, MD1, TMC, TM8 or COM.");
+        if (!s.moduleComplete)
+            throw ConversionError("The module \"" + modulePath
+                                  + "\" is larger than the 128000-byte buffer and cannot be converted.");
+        s.songCount = 1;
+        (this->*FormatTable[s.formatIndex].save)();
+        s.sapFile.write(s.ModuleImage.data(), s.imageEnd);
+        s.sapFile.commit();
+    } catch (const std::exception& e) {
+        s.sapFile.discard();
+        s.imageEnd = imageEnd;
+        std::copy(tail.begin(), tail.end(), s.ModuleImage.begin() + static_cast<long>(imageEnd));
+        if (nameEmpty)
+            window.setNameText("");
+        if (authorEmpty)
+            window.setAuthorText("");
+        if (dateEmpty)
+            window.setDateText("");
+        window.showError(e.what());
+        return;
+    }
+
+    std::error_code error;
+    const auto length = std::filesystem::file_size(s.sapPath, error);
+    s.sizeText = std::to_string(error ? s.sapFile.bytesWritten() : length);
+    window.setSapValue(s.sizeText);
+    s.moduleLoaded = 0;
+}
+
+} // namespace orvex

@@ -1,0 +1,73 @@
+#include "picture.h"
+
+#include <QBitmap>
+#include <QMouseEvent>
+#include <QPainter>
+
+Picture::Picture(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void Picture::setImage(const QImage& image)
+{
+    image_ = image;
+    rebuild();
+}
+
+void Picture::setTransparent(bool transparent)
+{
+    transparent_ = transparent;
+    rebuild();
+}
+
+void Picture::setStretch(bool stretch)
+{
+    stretch_ = stretch;
+    update();
+}
+
+QColor Picture::transparentColor() const
+{
+    if (image_.isNull())
+        return {};
+    return image_.pixelColor(0, image_.height() - 1);
+}
+
+void Picture::rebuild()
+{
+    shown_ = QPixmap::fromImage(image_);
+    if (transparent_ && !image_.isNull()) {
+        const QImage rgb = image_.convertToFormat(QImage::Format_RGB32);
+        const QRgb key = rgb.pixel(0, rgb.height() - 1);
+        shown_.setMask(QBitmap::fromImage(rgb.createMaskFromColor(key, Qt::MaskInColor)));
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent, !transparent_ && !image_.isNull() && !stretch_
+                                              && image_.width() >= width() && image_.height() >= height());
+    update();
+}
+
+void Picture::paintEvent(QPaintEvent*)
+{
+    if (shown_.isNull())
+        return;
+    QPainter painter(this);
+    if (stretch_)
+        painter.drawPixmap(rect(), shown_);
+    else
+        painter.drawPixmap(0, 0, shown_);
+}
+
+void Picture::mousePressEvent(QMouseEvent* event)
+{
+    pressedInside_ = true;
+    emit pressed(event->button());
+}
+
+void Picture::mouseReleaseEvent(QMouseEvent* event)
+{
+    emit released(event->button());
+    if (pressedInside_ && rect().contains(event->position().toPoint()))
+        emit clicked();
+    pressedInside_ = false;
+}
