@@ -109,14 +109,29 @@ void Converter::fillSegmentHeader(std::size_t at, std::uint16_t start, std::uint
     s.ModuleImage[at + 3] = hi(end);
 }
 
+// The CMC player file keeps its own segment header, so its bytes load where that header
+// says; the PLAYER line names that address.
 void Converter::SaveCMC()
 {
     requireModuleBytes(6, "an Atari binary header");
     const unsigned musicAddress = s.ModuleImage[2] + 256u * s.ModuleImage[3];
-    const std::uint16_t playerAddress = playerAddressFor(false);
-    appendPlayer(kCmcPlayerFile, 2, 0);
+    const unsigned musicEnd = s.ModuleImage[4] + 256u * s.ModuleImage[5];
+    const std::size_t segment = s.imageEnd;
+    const std::string path = playerPath(kCmcPlayerFile);
+    if (appendPlayer(kCmcPlayerFile, 2, 0) < 5)
+        throw ConversionError("The player file \"" + path + "\" holds no player routine.");
+    const unsigned playerAddress = s.ModuleImage[segment] + 256u * s.ModuleImage[segment + 1];
+    const unsigned playerEnd = s.ModuleImage[segment + 2] + 256u * s.ModuleImage[segment + 3];
+    if (playerAddress <= musicEnd && musicAddress <= playerEnd) {
+        char range[32];
+        std::snprintf(range, sizeof range, "$%04X-$%04X", playerAddress, playerEnd);
+        char moduleRange[32];
+        std::snprintf(moduleRange, sizeof moduleRange, "$%04X-$%04X", musicAddress, musicEnd);
+        throw ConversionError("The player file \"" + path + "\" loads at " + range + ", over the module \""
+                              + window.moduleFileName() + "\" at " + moduleRange + ".");
+    }
     WriteSapHeader('C');
-    s.sapFile.print("MUSIC %04X\r\nPLAYER %04X\r\n", musicAddress, static_cast<unsigned>(playerAddress));
+    s.sapFile.print("MUSIC %04X\r\nPLAYER %04X\r\n", musicAddress, playerAddress);
 }
 
 void Converter::SaveCOM()

@@ -3,6 +3,8 @@
 
 #include "fixture.h"
 
+#include <filesystem>
+
 namespace engine_tests {
 namespace {
 
@@ -113,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
     AllFormats, FormatLines,
     ::testing::Values(
         FormatCase{"cmc_at_0500", "cmc", 0x1000, 0, 0, 'C', "MUSIC 1000\r\nPLAYER 0500\r\n", {}},
-        FormatCase{"cmc_at_F500", "cmc", 0x0FFF, 0, 0, 'C', "MUSIC 0FFF\r\nPLAYER F500\r\n", {}},
+        // The CMC player file brings its own load address: PLAYER names it, wherever the module is.
+        FormatCase{"cmc_module_below_1000", "cmc", 0x0FFF, 0, 0, 'C', "MUSIC 0FFF\r\nPLAYER 0500\r\n", {}},
         FormatCase{"com", "com", 0x2000, 0, 0, 'B', "INIT 8011\r\nPLAYER 8017\r\n", {}},
         FormatCase{"mpt_at_0500", "mpt", 0x1000, 0, 0, 'B', "INIT 04F3\r\nPLAYER 0503\r\n",
                    {0xF3, 0x04, 0x63, 0x05, 0xA0, 0x00, 0xA2, 0x10, 0xA9, 0x00, 0x20, 0x00, 0x05, 0xA2, 0x00, 0xA9, 0x02}},
@@ -165,6 +168,22 @@ TEST_F(ConversionTest, ComModuleNeedsNoPlayerFile)
     const Bytes written = readFile(saveAs("demo.sap"));
     EXPECT_TRUE(window.errors.empty());
     EXPECT_EQ(written, bytesOf(header("Unknown", "Unknown", "<?>", 'B') + "INIT 8011\r\nPLAYER 8017\r\n") + module);
+}
+
+TEST_F(ConversionTest, CmcPlayerOverlappingTheModuleIsRefused)
+{
+    putPlayer("cmc_0500.plr", playerFile(0x300));  // $0500-$07FF
+    load(put("low.cmc", atariModule(0x0700, 0x0FFF, 300)));
+    saveAs("low.sap");
+    ASSERT_EQ(window.errors.size(), 1u);
+    EXPECT_NE(window.errors[0].find("loads at $0500-$07FF, over the module \"" + (dir / "low.cmc") + "\" at $0700-$0FFF"),
+              std::string::npos)
+        << window.errors[0];
+    EXPECT_FALSE(std::filesystem::exists(dir / "low.sap"));
+
+    load(put("above.cmc", atariModule(0x0800, 0x0FFF, 300)));
+    saveAs("above.sap");
+    EXPECT_EQ(window.errors.size(), 1u);
 }
 
 TEST_F(ConversionTest, PlayerFilesShorterThanTheirHeaderAreRefused)
