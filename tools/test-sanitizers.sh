@@ -1,0 +1,29 @@
+#!/bin/sh
+# Builds the engine, the converter and every test that needs no Qt with
+# AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and runs the tests.
+set -eu
+cd "$(dirname "$0")/.."
+
+build=build-asan
+mkdir -p "$build"
+log="$build/sanitizers.log"
+
+if ! {
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_GUI=OFF -DORVEX_SANITIZE=ON &&
+    cmake --build "$build" -j2
+} >"$log" 2>&1; then
+    tail -n 60 "$log" >&2
+    echo "sanitizers: the build failed (whole log: $log)" >&2
+    exit 1
+fi
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1"
+if ! (cd "$build" && ctest -j2 --output-on-failure) >>"$log" 2>&1; then
+    grep -E "^[0-9]+% tests passed|\(Failed\)|\(SEGFAULT\)|\(Subprocess aborted\)|\(Timeout\)|\(Exception\)" "$log" >&2 || true
+    echo "sanitizers: tests FAILED (whole log: $log)" >&2
+    exit 1
+fi
+
+summary=$(grep -E "^[0-9]+% tests passed" "$log" | tail -n 1)
+echo "Sanitizer build (address, undefined): $summary"
