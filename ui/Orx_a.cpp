@@ -1,8 +1,200 @@
 #include "Orx_a.h"
 
+#include "fonts.h"
+#include "picture.h"
+#include "ui_Orx_a.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+#include <stdexcept>
+
 Tquill* quill = nullptr;
+
+const char* const Tquill::ScrollerText =
+    "            ORVEX V1.0 - CREDITS AND GREETINGS:    CODE: ORVEX TEAM   GREETS TO   "
+    "ATARIANS   POKEY   ANTIC   GTIA   6502   CMC   MPT   TMC   SAP   XL  XE   TRACKER MEN   "
+    "SCENERS   MUSICIANS   MAG CREWS   SIO   BASIC   AND   YOU    ...BYE!                   ";
+
+namespace {
+
+// Rainbow: the picture repeats every 256 rows, so jumping from -275 back to -20
+// cannot be seen.
+constexpr int RainbowLowest = -275;
+constexpr int RainbowRestart = -20;
+
+// Scroller: fixed limits, chosen for the text drawn in the 16-pixel Atari font.
+constexpr int ScrollLeftmost = -4080;
+constexpr int ScrollRestart = 168;
+constexpr int ScrollSpeed = 2;
+
+// One step of a back-and-forth motion: the offsets are used first to last
+// (moving forward), then last to first (moving back); the last entry is used
+// twice at the turn and the first entry twice between two rounds.
+template <std::size_t N, typename Move>
+void pingPong(bool& backward, int& index, const std::array<int, N>& offsets, Move move)
+{
+    if (!backward) {
+        move(offsets[index]);
+        ++index;
+        if (index == static_cast<int>(N))
+            backward = true;
+    } else {
+        --index;
+        if (index == 0)
+            backward = false;
+        move(-offsets[index]);
+    }
+}
+
+void moveLeft(QWidget* w, int d)
+{
+    w->move(w->x() + d, w->y());
+}
+
+void moveTop(QWidget* w, int d)
+{
+    w->move(w->x(), w->y() + d);
+}
+
+// The embedded picture that the layout names is part of the program.
+void checkStoredPicture(const Picture* picture)
+{
+    if (picture->image().isNull())
+        throw std::runtime_error(
+            QStringLiteral("Cannot load the picture \"%1\".").arg(picture->picture()).toStdString());
+}
+
+// A bitmap file named in the layout, from the current folder.
+void loadBitmapFile(Picture* picture)
+{
+    const QString name = picture->property("bitmapFile").toString();
+    QImage image(name);
+    if (image.isNull()) {
+        throw std::runtime_error(QStringLiteral("Cannot load the picture \"%1\" from the folder %2.")
+                                     .arg(name, QDir::toNativeSeparators(QDir::currentPath()))
+                                     .toStdString());
+    }
+    picture->setImage(image);
+}
+
+QTimer* makeTimer(QObject* owner, const char* name, int interval, bool enabled)
+{
+    auto* timer = new QTimer(owner);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(interval);
+    if (enabled)
+        timer->start();
+    return timer;
+}
+
+} // namespace
 
 Tquill::Tquill(QWidget* owner) : QDialog(owner)
 {
-    setWindowTitle("About Orvex...!");
+    Ui::Tquill ui;
+    ui.setupUi(this);
+    orvex::ui::applyLayoutPixelFonts(this);
+    // Title bar with a close box only; fixed size.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(354, 225);
+
+    Timer1 = makeTimer(this, "Timer1", 50, true);
+    RB = ui.RB;
+    Panel1 = ui.Panel1;
+    Image1 = ui.Image1;
+    Panel2 = ui.Panel2;
+    scroll = ui.scroll;
+    logo = ui.logo;
+    Panel3 = ui.Panel3;
+    logoback = ui.logoback;
+    scrollometr = makeTimer(this, "scrollometr", 50, false);
+    logm = ui.logm;
+    logmback = ui.logmback;
+    Image2 = ui.Image2;
+
+    connect(Timer1, &QTimer::timeout, this, &Tquill::Timer1Timer);
+    connect(scrollometr, &QTimer::timeout, this, &Tquill::scrollometrTimer);
+    connect(Image1, &Picture::pressed, this, &Tquill::Image1MouseDown);
+    connect(Image1, &Picture::released, this, &Tquill::Image1MouseUp);
+    connect(Image2, &Picture::clicked, this, &Tquill::Image2Click);
+
+    checkStoredPicture(Image1);
+    for (Picture* picture : {RB, logo, logoback, logm, logmback})
+        loadBitmapFile(picture);
+
+    scroll->setText(QString::fromLatin1(ScrollerText));
+    scroll->adjustSize();
+}
+
+void Tquill::Timer1Timer()
+{
+    moveTop(RB, -1);
+    if (RB->y() < RainbowLowest)
+        RB->move(RB->x(), RainbowRestart);
+}
+
+void Tquill::Image1MouseDown(Qt::MouseButton)
+{
+    Timer1->stop();
+}
+
+void Tquill::Image1MouseUp(Qt::MouseButton)
+{
+    if (!Timer1->isActive())
+        Timer1->start();
+}
+
+void Tquill::Image2Click()
+{
+    if (!scrollometr->isActive())
+        scrollometr->start();
+    Panel1->hide();
+    Panel2->show();
+}
+
+void Tquill::scrollometrTimer()
+{
+    moveLeft(scroll, -ScrollSpeed);
+    if (scroll->x() < ScrollLeftmost)
+        scroll->move(ScrollRestart, scroll->y());
+
+    pingPong(scrollRising, scrollStep, ScrollBounceTable, [this](int d) { moveTop(scroll, d); });
+    pingPong(logoRising, logoBobStep, LogoBobTable, [this](int d) {
+        moveTop(logo, 2 * d);
+        moveTop(logoback, 2 * d);
+        moveTop(logm, -d);
+        moveTop(logmback, -d);
+    });
+    pingPong(swayingLeft, swayStep, LogoSwayTable, [this](int d) {
+        for (Picture* w : {logo, logoback, logm, logmback})
+            moveLeft(w, d);
+    });
+}
+
+void Tquill::showEvent(QShowEvent* event)
+{
+    // Centred on the screen each time it is shown, not on the main window.
+    if (QScreen* shownOn = QWidget::screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(shownOn->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+void Tquill::keyPressEvent(QKeyEvent* event)
+{
+    // The window has no keys of its own: Escape does not close it; the close box
+    // and the system's close keystroke do.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

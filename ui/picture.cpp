@@ -4,13 +4,32 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#ifdef ORVEX_HAVE_PICTURES
+// The program's pictures (:/pictures/...) are compiled in beside the windows. They
+// register themselves when the program starts, but a linker drops a registration
+// that nothing names; naming it here, in the unit of every window's picture
+// control, keeps it in each program that shows a window.
+static void registerPictures()
+{
+    Q_INIT_RESOURCE(orvex_pictures);
+}
+Q_CONSTRUCTOR_FUNCTION(registerPictures)
+#endif
+
 Picture::Picture(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
+void Picture::setPicture(const QString& path)
+{
+    setImage(path.isEmpty() ? QImage() : QImage(path));
+    path_ = path;
+}
+
 void Picture::setImage(const QImage& image)
 {
+    path_.clear();
     image_ = image;
     rebuild();
 }
@@ -67,7 +86,7 @@ void Picture::mousePressEvent(QMouseEvent* event)
 void Picture::mouseReleaseEvent(QMouseEvent* event)
 {
     emit released(event->button());
-    if (pressedInside_ && rect().contains(event->position().toPoint()))
+    if (pressedInside_ && (clickButtons_ & event->button()) && rect().contains(event->position().toPoint()))
         emit clicked();
     pressedInside_ = false;
 }

@@ -2,7 +2,8 @@
 // A picture control: draws its image at natural size from the top-left corner, cut off
 // at the control's edges (or stretched to the control), optionally transparent where
 // the image has the colour of its bottom-left pixel. Mouse presses, releases and
-// clicks are reported with the button.
+// clicks are reported with the button. A layout file can name its picture by path
+// (a resource path such as ":/pictures/x.png", or a file).
 
 #include <QImage>
 #include <QPixmap>
@@ -10,8 +11,17 @@
 
 class Picture : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(QString picture READ picture WRITE setPicture)
+    Q_PROPERTY(bool transparent READ isTransparent WRITE setTransparent)
+    Q_PROPERTY(bool stretch READ isStretched WRITE setStretch)
+    Q_PROPERTY(Qt::MouseButtons clickButtons READ clickButtons WRITE setClickButtons)
 public:
     explicit Picture(QWidget* parent = nullptr);
+
+    // Loads the image from a path; the control shows nothing when it cannot be read.
+    void setPicture(const QString& path);
+    // The path the image came from (empty when it was set as an image)
+    QString picture() const { return path_; }
 
     void setImage(const QImage& image);
     QImage image() const { return image_; }
@@ -19,6 +29,10 @@ public:
     bool isTransparent() const { return transparent_; }
     void setStretch(bool stretch);
     bool isStretched() const { return stretch_; }
+    // The buttons whose press and release inside the control make a click (all of
+    // them unless told otherwise)
+    void setClickButtons(Qt::MouseButtons buttons) { clickButtons_ = buttons; }
+    Qt::MouseButtons clickButtons() const { return clickButtons_; }
     // The colour that shows nothing when the picture is transparent
     QColor transparentColor() const;
 
@@ -35,9 +49,11 @@ protected:
 private:
     void rebuild();
 
+    QString path_;
     QImage image_;
     QPixmap shown_;
     bool transparent_ = false;
     bool stretch_ = false;
     bool pressedInside_ = false;
+    Qt::MouseButtons clickButtons_ = Qt::AllButtons;
 };

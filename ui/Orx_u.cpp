@@ -1,0 +1,440 @@
+#include "Orx_u.h"
+
+#include "Orx_a.h"
+#include "Orx_s.h"
+#include "fonts.h"
+#include "text8.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include <algorithm>
+#include <stdexcept>
+
+TSW* SW = nullptr;
+
+namespace {
+
+using orvex::ui::FileDialog;
+
+// The three file dialogs as the window stores them.
+FileDialog moduleDialog()
+{
+    FileDialog d;
+    d.objectName = QStringLiteral("OD");
+    d.kind = FileDialog::Kind::Open;
+    d.filter = QStringLiteral(
+        "All supported types|*.CMC;*.MPT;*.MD1;*.TMC;*.TM8;*.COM|Chaos Music Composer|*.CMC|"
+        "Music Protracker 2.4, no Digi|*.MPT|Music Protracker 2.4, 1 Digi|*.MD1|"
+        "Theta Music Composer, mono|*.TMC|Theta Music Composer, stereo|*.TM8|Benjy Soundmonitor|*.COM");
+    d.fileMustExist = true;
+    return d;
+}
+
+FileDialog saveDialog()
+{
+    FileDialog d;
+    d.objectName = QStringLiteral("SD");
+    d.kind = FileDialog::Kind::Save;
+    d.filter = QStringLiteral("Slight Atari Player file|*.SAP");
+    // An existing file is replaced without a question; a new name is taken as typed.
+    d.confirmOverwrite = false;
+    return d;
+}
+
+FileDialog sampleDialog()
+{
+    FileDialog d;
+    d.objectName = QStringLiteral("ODS");
+    d.kind = FileDialog::Kind::Open;
+    d.filter = QStringLiteral("Samples for .MD1 file|*.D15");
+    // Any name is accepted; the load reports a file that cannot be read.
+    d.fileMustExist = false;
+    return d;
+}
+
+QString fromPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string toPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromText8(const std::string& text)
+{
+    return QString::fromStdString(orvex::windows1250ToUtf8(text));
+}
+
+std::string toText8(const QString& text)
+{
+    return orvex::utf8ToWindows1250(text.toStdString());
+}
+
+// The position in `text` of the character that begins at byte `bytes` of its 8-bit
+// path form; a byte inside a character counts as that character's start.
+int characterAt(const QString& text, int bytes)
+{
+    int used = 0;
+    int i = 0;
+    while (i < text.size()) {
+        const int width = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const int size = static_cast<int>(QFile::encodeName(text.mid(i, width)).size());
+        if (used + size > bytes)
+            break;
+        used += size;
+        i += width;
+    }
+    return i;
+}
+
+} // namespace
+
+TSW::TSW(QWidget* parent, orvex::ConversionState* state)
+    : QWidget(parent),
+      OD(moduleDialog()),
+      SD(saveDialog()),
+      ODS(sampleDialog()),
+      state_(state ? state : &orvex::processState()),
+      playerFolder_(defaultPlayerFolder())
+{
+    orvex::ui::installFontSubstitutions();
+    setupUi(this);
+    orvex::ui::applyLayoutPixelFonts(this);
+
+    // Fixed single border; the title bar holds the system menu and the close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+
+    connect(Label9, &Label::pressed, this, &TSW::Label9MouseDown);
+    connect(Label10, &Label::pressed, this, &TSW::Label10MouseDown);
+    connect(Label11, &Label::pressed, this, &TSW::Label11MouseDown);
+    connect(Label9, &Label::released, this, &TSW::Label9MouseUp);
+    connect(Label10, &Label::released, this, &TSW::Label10MouseUp);
+    connect(Label11, &Label::released, this, &TSW::Label11MouseUp);
+    connect(AboutOrvex1, &QAction::triggered, this, &TSW::AboutOrvex1Click);
+    connect(LoadAtariMSX1, &QAction::triggered, this, &TSW::LoadAtariMSX1Click);
+    connect(Button1, &QPushButton::clicked, this, &TSW::Button1Click);
+    connect(ledoff, &Picture::clicked, this, &TSW::ledoffClick);
+    connect(ledon, &Picture::clicked, this, &TSW::ledonClick);
+    connect(ExitORVEX1, &QAction::triggered, this, &TSW::ExitORVEX1Click);
+    connect(SaveSAPfileas1, &QAction::triggered, this, &TSW::SaveSAPfileas1Click);
+    connect(SaveSAPfile1, &QAction::triggered, this, &TSW::SaveSAPfile1Click);
+    // A checkable action turns its own mark before it reports the trigger; the mark
+    // is put back first, so that only oxClick switches it.
+    connect(ox, &QAction::triggered, this, [this](bool checked) {
+        {
+            const QSignalBlocker quiet(ox);
+            ox->setChecked(!checked);
+        }
+        oxClick();
+    });
+}
+
+TSW::~TSW()
+{
+    if (SW == this)
+        SW = nullptr;
+}
+
+QString TSW::defaultPlayerFolder()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/orvex/players"));
+}
+
+orvex::Converter TSW::converter()
+{
+    return orvex::Converter(*state_, *this, toPath(playerFolder_));
+}
+
+// ------------------------------------------------------------------ menu bar
+
+void TSW::titlePressed(Label* title)
+{
+    title->setFontColor(QColor(0, 0, 128));
+}
+
+void TSW::titleReleased(Label* title, QMenu* menu, int xAddend)
+{
+    title->setFontColor(QColor(0, 0, 0));
+    // Just below the title, from where the window's outer frame stands now
+    const QRect frame = frameGeometry();
+    menu->popup(QPoint(frame.left() + title->x() + xAddend, frame.top() + title->y() + 35));
+}
+
+void TSW::Label9MouseDown(Qt::MouseButton)
+{
+    titlePressed(Label9);
+}
+
+void TSW::Label10MouseDown(Qt::MouseButton)
+{
+    titlePressed(Label10);
+}
+
+void TSW::Label11MouseDown(Qt::MouseButton)
+{
+    titlePressed(Label11);
+}
+
+void TSW::Label9MouseUp(Qt::MouseButton)
+{
+    titleReleased(Label9, Filemen, 10);
+}
+
+void TSW::Label10MouseUp(Qt::MouseButton)
+{
+    titleReleased(Label10, Optiomen, 15);
+}
+
+void TSW::Label11MouseUp(Qt::MouseButton)
+{
+    titleReleased(Label11, Helpmen, 10);
+}
+
+// ------------------------------------------------------------------ commands
+
+void TSW::AboutOrvex1Click()
+{
+    if (!quill)
+        throw std::runtime_error("The about box is not available.");
+    quill->exec();
+}
+
+void TSW::LoadAtariMSX1Click()
+{
+    converter().LoadAtariMSX();
+}
+
+void TSW::SaveSAPfileas1Click()
+{
+    converter().SaveSAPfileas();
+}
+
+void TSW::SaveSAPfile1Click()
+{
+    converter().SaveSAPfile();
+}
+
+void TSW::Button1Click()
+{
+    Edit1->setText(QString());
+    Edit2->setText(QString());
+    Edit3->setText(QString());
+}
+
+void TSW::ExitORVEX1Click()
+{
+    close();
+}
+
+// ------------------------------------------------------------------ the option
+
+void TSW::setOption(bool on)
+{
+    ox->setChecked(on);
+    ledon->setVisible(on);
+    ledoff->setVisible(!on);
+}
+
+void TSW::ledoffClick()
+{
+    setOption(true);
+}
+
+void TSW::ledonClick()
+{
+    setOption(false);
+}
+
+void TSW::oxClick()
+{
+    setOption(!ox->isChecked());
+}
+
+// ------------------------------------------------------------------ window events
+
+void TSW::FormActivate()
+{
+    if (::screen && isVisible())
+        ::screen->exec();
+}
+
+void TSW::showEvent(QShowEvent* event)
+{
+    // Centred on the screen when first shown, frame included where it is known
+    if (!placed_) {
+        placed_ = true;
+        if (const QScreen* where = QGuiApplication::primaryScreen()) {
+            const QRect frame = frameGeometry();
+            const QPoint corner = where->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+            move(corner);
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+bool TSW::event(QEvent* event)
+{
+    // The splash shows once, when the window first becomes active; it runs after
+    // the activation has been handled.
+    if (event->type() == QEvent::WindowActivate && !activated_) {
+        activated_ = true;
+        QTimer::singleShot(0, this, &TSW::FormActivate);
+    }
+    return QWidget::event(event);
+}
+
+void TSW::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit closed();
+}
+
+// ------------------------------------------------------------------ MainWindowLink
+
+std::string TSW::nameText() const
+{
+    return toText8(Edit1->text());
+}
+
+void TSW::setNameText(const std::string& text)
+{
+    Edit1->setText(fromText8(text));
+}
+
+std::string TSW::authorText() const
+{
+    return toText8(Edit2->text());
+}
+
+void TSW::setAuthorText(const std::string& text)
+{
+    Edit2->setText(fromText8(text));
+}
+
+std::string TSW::dateText() const
+{
+    return toText8(Edit3->text());
+}
+
+void TSW::setDateText(const std::string& text)
+{
+    Edit3->setText(fromText8(text));
+}
+
+bool TSW::infoClearChecked() const
+{
+    return ox->isChecked();
+}
+
+void TSW::enableInfoFields()
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label7, Edit1, Edit2, Edit3, Button1,
+                                                            Label4, Label5, Label6, Label13, Label14, Label15})
+        control->setEnabled(true);
+}
+
+void TSW::setFormatValue(const std::string& text)
+{
+    Label13->setText(fromPath(text));
+}
+
+void TSW::setSizeValue(const std::string& text)
+{
+    Label14->setText(fromPath(text));
+}
+
+void TSW::setSapValue(const std::string& text)
+{
+    Label15->setText(fromPath(text));
+}
+
+bool TSW::runModuleDialog()
+{
+    return orvex::ui::dialogs().run(this, OD);
+}
+
+std::string TSW::moduleFileName() const
+{
+    return toPath(OD.fileName);
+}
+
+void TSW::setSampleDialogFolder(const std::string& folder)
+{
+    ODS.initialFolder = fromPath(folder);
+}
+
+bool TSW::runSampleDialog()
+{
+    return orvex::ui::dialogs().run(this, ODS);
+}
+
+std::string TSW::sampleFileName() const
+{
+    return toPath(ODS.fileName);
+}
+
+bool TSW::runSaveDialog()
+{
+    return orvex::ui::dialogs().run(this, SD);
+}
+
+std::string TSW::saveFileName() const
+{
+    return toPath(SD.fileName);
+}
+
+void TSW::setSaveFileName(const std::string& path)
+{
+    SD.fileName = fromPath(path);
+}
+
+void TSW::setScratchText(const std::string& text)
+{
+    Edit4->setText(fromPath(text));
+}
+
+// Positions count bytes of the path; they are kept inside the text as an edit box
+// keeps its selection.
+void TSW::setScratchSelection(int start, int length)
+{
+    const QString text = Edit4->text();
+    const int bytes = static_cast<int>(QFile::encodeName(text).size());
+    const int first = std::clamp(start, 0, bytes);
+    const int last = first + std::clamp(length, 0, bytes - first);
+    const int from = characterAt(text, first);
+    const int to = std::max(from, characterAt(text, last));
+    Edit4->setSelection(from, to - from);
+}
+
+void TSW::replaceScratchSelection(const std::string& text)
+{
+    Edit4->insert(fromPath(text));
+}
+
+std::string TSW::scratchText() const
+{
+    return toPath(Edit4->text());
+}
+
+void TSW::showAdrConflict()
+{
+    orvex::ui::dialogs().message(this, orvex::ui::MessageKind::Notice, QString::fromLatin1(orvex::kAdrConflictText));
+}
+
+void TSW::showError(const std::string& message)
+{
+    orvex::ui::dialogs().message(this, orvex::ui::MessageKind::Error, fromPath(message));
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The main window "SW": a small fixed panel with a label menu bar (FILE, OPTIONS,
+// HELP), the Name, Author and Date boxes, the Format, Size and SAP values and the
+// option "InfoCLR at load" shown as an LED. Its layout comes from Orx_u.ui; the
+// conversion engine reaches its controls through MainWindowLink.
+
+#include "conversion.h"
+#include "dialogs.h"
+#include "label.h"
+#include "picture.h"
+#include "ui_Orx_u.h"
+#include "window_link.h"
+
+#include <QString>
+#include <QWidget>
+
+class QMenu;
+
+class TSW : public QWidget, public Ui::TSW, public orvex::MainWindowLink {
+    Q_OBJECT
+public:
+    // The window works on `state`, or on the program's conversion state when none is given.
+    explicit TSW(QWidget* parent = nullptr, orvex::ConversionState* state = nullptr);
+    ~TSW() override;
+
+    // The module, save and digi-sample dialogs
+    orvex::ui::FileDialog OD;
+    orvex::ui::FileDialog SD;
+    orvex::ui::FileDialog ODS;
+
+    // Where the save commands find the player files: by default
+    // <folder of the program>/../share/orvex/players
+    QString playerFolder() const { return playerFolder_; }
+    void setPlayerFolder(const QString& folder) { playerFolder_ = folder; }
+    static QString defaultPlayerFolder();
+
+    orvex::ConversionState& conversionState() const { return *state_; }
+
+    // MainWindowLink: what the conversion reads and writes of the window
+    std::string nameText() const override;
+    void setNameText(const std::string& text) override;
+    std::string authorText() const override;
+    void setAuthorText(const std::string& text) override;
+    std::string dateText() const override;
+    void setDateText(const std::string& text) override;
+    bool infoClearChecked() const override;
+    void enableInfoFields() override;
+    void setFormatValue(const std::string& text) override;
+    void setSizeValue(const std::string& text) override;
+    void setSapValue(const std::string& text) override;
+    bool runModuleDialog() override;
+    std::string moduleFileName() const override;
+    void setSampleDialogFolder(const std::string& folder) override;
+    bool runSampleDialog() override;
+    std::string sampleFileName() const override;
+    bool runSaveDialog() override;
+    std::string saveFileName() const override;
+    void setSaveFileName(const std::string& path) override;
+    void setScratchText(const std::string& text) override;
+    void setScratchSelection(int start, int length) override;
+    void replaceScratchSelection(const std::string& text) override;
+    std::string scratchText() const override;
+    void showAdrConflict() override;
+    void showError(const std::string& message) override;
+
+public slots:
+    void Label9MouseDown(Qt::MouseButton button);
+    void Label10MouseDown(Qt::MouseButton button);
+    void Label11MouseDown(Qt::MouseButton button);
+    void Label9MouseUp(Qt::MouseButton button);
+    void Label10MouseUp(Qt::MouseButton button);
+    void Label11MouseUp(Qt::MouseButton button);
+    void AboutOrvex1Click();
+    void LoadAtariMSX1Click();
+    void Button1Click();
+    void ledoffClick();
+    void ledonClick();
+    void oxClick();
+    void ExitORVEX1Click();
+    void FormActivate();
+    void SaveSAPfileas1Click();
+    void SaveSAPfile1Click();
+
+signals:
+    // The window has been closed: the program ends.
+    void closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void titlePressed(Label* title);
+    void titleReleased(Label* title, QMenu* menu, int xAddend);
+    void setOption(bool on);
+    orvex::Converter converter();
+
+    orvex::ConversionState* state_;
+    QString playerFolder_;
+    bool activated_ = false;
+    bool placed_ = false;
+};
+
+// The main window of the run
+extern TSW* SW;
