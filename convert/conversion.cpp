@@ -28,6 +28,21 @@ std::string extensionOf(const std::string& path)
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
 }
 
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string atariAddress(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "$%04X", value & 0xFFFF);
+    return text;
+}
+
 bool equalsIgnoringCase(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())

@@ -126,6 +126,10 @@ private:
 
 // The extension of a path: the characters after its last '.', or empty.
 std::string extensionOf(const std::string& path);
+// The folder part of a path: "." for a bare name, "/" for the root.
+std::string folderOf(const std::string& path);
+// An Atari address as messages show it: "$04F3".
+std::string atariAddress(unsigned value);
 bool equalsIgnoringCase(const std::string& a, const std::string& b);
 
 } // namespace orvex

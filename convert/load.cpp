@@ -3,30 +3,10 @@
 
 #include "conversion.h"
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 namespace orvex {
-
-namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string hex4(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "$%04X", value & 0xFFFF);
-    return text;
-}
-
-} // namespace
 
 void Converter::LoadAtariMSX()
 {
@@ -113,7 +93,7 @@ bool Converter::attachSamples()
         const unsigned start = startHigh * 256u + 0xE0;
         if (start + declared - 1 > 0xFFFF)
             throw ConversionError("The digi samples \"" + path + "\" (" + std::to_string(count)
-                                  + " bytes from " + hex4(start)
+                                  + " bytes from " + atariAddress(start)
                                   + ") would run past the end of Atari memory at $FFFF.");
         const std::size_t padding = declared - count;
         if (padding > kImageSize - s.imageEnd)

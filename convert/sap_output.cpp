@@ -13,16 +13,6 @@ namespace orvex {
 
 namespace {
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 std::string baseNameOf(const std::string& path)
 {
     const auto slash = path.find_last_of('/');

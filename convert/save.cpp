@@ -2,7 +2,6 @@
 
 #include "conversion.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -92,12 +91,9 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
                               + window.moduleFileName() + "\".");
     if (count == 0)
         throw ConversionError("The player file \"" + path + "\" holds no player routine.");
-    if (loadAddress != 0 && loadAddress + count - 1 > 0xFFFF) {
-        char where[8];
-        std::snprintf(where, sizeof where, "$%04X", static_cast<unsigned>(loadAddress));
-        throw ConversionError("The player file \"" + path + "\" (" + std::to_string(count) + " bytes from " + where
-                              + ") would run past the end of Atari memory at $FFFF.");
-    }
+    if (loadAddress != 0 && loadAddress + count - 1 > 0xFFFF)
+        throw ConversionError("The player file \"" + path + "\" (" + std::to_string(count) + " bytes from "
+                              + atariAddress(loadAddress) + ") would run past the end of Atari memory at $FFFF.");
     return count;
 }
 
@@ -122,14 +118,10 @@ void Converter::SaveCMC()
         throw ConversionError("The player file \"" + path + "\" holds no player routine.");
     const unsigned playerAddress = s.ModuleImage[segment] + 256u * s.ModuleImage[segment + 1];
     const unsigned playerEnd = s.ModuleImage[segment + 2] + 256u * s.ModuleImage[segment + 3];
-    if (playerAddress <= musicEnd && musicAddress <= playerEnd) {
-        char range[32];
-        std::snprintf(range, sizeof range, "$%04X-$%04X", playerAddress, playerEnd);
-        char moduleRange[32];
-        std::snprintf(moduleRange, sizeof moduleRange, "$%04X-$%04X", musicAddress, musicEnd);
-        throw ConversionError("The player file \"" + path + "\" loads at " + range + ", over the module \""
-                              + window.moduleFileName() + "\" at " + moduleRange + ".");
-    }
+    if (playerAddress <= musicEnd && musicAddress <= playerEnd)
+        throw ConversionError("The player file \"" + path + "\" loads at " + atariAddress(playerAddress) + "-"
+                              + atariAddress(playerEnd) + ", over the module \"" + window.moduleFileName() + "\" at "
+                              + atariAddress(musicAddress) + "-" + atariAddress(musicEnd) + ".");
     WriteSapHeader('C');
     s.sapFile.print("MUSIC %04X\r\nPLAYER %04X\r\n", musicAddress, playerAddress);
 }

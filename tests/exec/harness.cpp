@@ -5,35 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 
 namespace exec {
 
 namespace fs = std::filesystem;
 
-Bytes readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path.string());
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
-Bytes probeAssembledAt0500() { return readBytes(fs::path(EXEC_PROGRAM_DIR) / "probe_0500.bin"); }
-Bytes probeAssembledAtF500() { return readBytes(fs::path(EXEC_PROGRAM_DIR) / "probe_F500.bin"); }
-Bytes comTune() { return readBytes(fs::path(EXEC_PROGRAM_DIR) / "com_tune.bin"); }
+Bytes probeAssembledAt0500() { return readFile(fs::path(EXEC_PROGRAM_DIR) / "probe_0500.bin"); }
+Bytes probeAssembledAtF500() { return readFile(fs::path(EXEC_PROGRAM_DIR) / "probe_F500.bin"); }
+Bytes comTune() { return readFile(fs::path(EXEC_PROGRAM_DIR) / "com_tune.bin"); }
 
 std::string hex4(unsigned value)
 {
@@ -77,32 +57,22 @@ Bytes sampleFile(std::uint8_t page, std::size_t length)
 
 Workspace::Workspace()
 {
-    std::string pattern = (fs::temp_directory_path() / "orvex-exec-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    root_ = pattern;
     fs::create_directory(players());
     const Bytes player = atariBinary(0x0500, probeAssembledAt0500());
     for (const char* name : {orvex::kCmcPlayerFile, orvex::kMptPlayerFile, orvex::kTmcPlayerFile})
-        writeBytes(players() / name, player);
-}
-
-Workspace::~Workspace()
-{
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
+        writeFile(players() / name, player);
 }
 
 Bytes Workspace::convert(const std::string& moduleName, const Bytes& module, const std::optional<Bytes>& samples)
 {
-    writeBytes(path(moduleName), module);
+    writeFile(path(moduleName), module);
     auto state = std::make_unique<orvex::ConversionState>();
     orvex::PlainWindow window;
     orvex::Converter converter(*state, window, players().string());
 
     window.moduleAnswer = path(moduleName).string();
     if (samples) {
-        writeBytes(path("samples.d15"), *samples);
+        writeFile(path("samples.d15"), *samples);
         window.sampleAnswer = path("samples.d15").string();
     }
     converter.LoadAtariMSX();
@@ -115,7 +85,7 @@ Bytes Workspace::convert(const std::string& moduleName, const Bytes& module, con
         ADD_FAILURE() << "the engine reports: " << message;
     EXPECT_EQ(window.adrConflicts, 0) << "the test's module and samples are meant not to overlap";
     EXPECT_EQ(state->moduleLoaded, 0) << "the save did not complete";
-    return fs::exists(sapPath) ? readBytes(sapPath) : Bytes();
+    return fs::exists(sapPath) ? readFile(sapPath) : Bytes();
 }
 
 void PrintTo(const Call& call, std::ostream* out)

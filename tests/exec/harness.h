@@ -4,6 +4,7 @@
 // machine that loads the SAP file and calls it the way a SAP player does.
 
 #include "cpu6502.h"
+#include "files.h"
 #include "sap_loader.h"
 
 #include <gtest/gtest.h>
@@ -38,20 +39,17 @@ Bytes moduleFile(std::uint16_t start, std::size_t count = 64, std::uint8_t speed
 // A .D15 file: its first byte is the page, the rest a pattern.
 Bytes sampleFile(std::uint8_t page, std::size_t length);
 
-Bytes readBytes(const std::filesystem::path& path);
-void writeBytes(const std::filesystem::path& path, const Bytes& bytes);
+using testing_support::readFile;
+using testing_support::writeFile;
 
 // A temporary folder with a player folder holding the three probe player files, each
 // declaring $0500 in its segment header.
 class Workspace {
 public:
     Workspace();
-    ~Workspace();
-    Workspace(const Workspace&) = delete;
-    Workspace& operator=(const Workspace&) = delete;
 
-    std::filesystem::path path(const std::string& name) const { return root_ / name; }
-    std::filesystem::path players() const { return root_ / "players"; }
+    std::filesystem::path path(const std::string& name) const { return folder_.path() / name; }
+    std::filesystem::path players() const { return folder_.path() / "players"; }
 
     // Loads `moduleName` (written with `module`) through the engine, with the digi
     // samples when given, saves it as a SAP file and returns that file's bytes.
@@ -59,7 +57,7 @@ public:
     Bytes convert(const std::string& moduleName, const Bytes& module, const std::optional<Bytes>& samples = std::nullopt);
 
 private:
-    std::filesystem::path root_;
+    testing_support::TempDir folder_;
 };
 
 // One call as the probe logged it: the entry (+0, +3, +6) and the registers it brought.
