@@ -1,0 +1,85 @@
+#pragma once
+// What the tests share: bytes and files, a temporary folder, builders of the Atari files
+// the program reads, a conversion run in-process as the window runs it, and a runner for
+// other programs.
+
+#include "conversion.h"
+#include "plain_window.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace support {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b);
+Bytes bytesOf(std::string_view text);
+std::string textOf(const Bytes& bytes);
+// Bytes written as hexadecimal pairs, spaces ignored: "FF FF 00 05"
+Bytes hex(std::string_view pairs);
+Bytes slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX);
+void writeFile(const std::string& path, const Bytes& bytes);
+Bytes readFile(const std::string& path);
+
+// A fresh folder, removed with everything in it when the object goes.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // Every entry below the folder: "folder", or a file's permissions and bytes
+    std::map<std::string, std::string> listing() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// An Atari binary load file of one segment: FF FF, start, end, data.
+Bytes atariFile(std::uint16_t start, const Bytes& data);
+// A module of `length` bytes in all, its data a pattern, the byte at file offset 37 (the
+// Theta Music Composer speed) `speed`.
+Bytes module(std::uint16_t start, std::size_t length = 64, std::uint8_t speed = 1);
+// A player file of `length` code bytes in a pattern, its header naming `start`.
+Bytes player(std::size_t length, std::uint16_t start = 0x0500);
+// A .D15 file: the sample page, then a pattern, `length` bytes in all.
+Bytes d15(std::uint8_t page, std::size_t length);
+// The six SAP header lines written before the format's own
+std::string header(const std::string& author, const std::string& name, const std::string& date, char type);
+
+// A conversion with its own state, a window of plain data and a private folder for
+// modules, players and SAP files.
+struct Bench {
+    Bench();
+    TempDir dir;
+    std::string players;
+    std::unique_ptr<orvex::ConversionState> state;
+    orvex::PlainWindow window;
+    orvex::Converter converter;
+
+    // Writes a file below the folder, making its folders; returns its path.
+    std::string put(const std::string& name, const Bytes& bytes);
+    void putPlayer(const std::string& fileName, const Bytes& bytes);
+    // "Load Atari MSX" answered with these files (no value: the dialog is cancelled).
+    void load(std::optional<std::string> module, std::optional<std::string> samples = std::nullopt);
+    // "Save SAP file as..." to a file below the folder; returns its path.
+    std::string saveAs(const std::string& name);
+    // Load, then save as `<module>.sap`; returns its bytes. Throws on a message.
+    Bytes convert(const std::string& moduleName, const Bytes& module, const std::optional<Bytes>& samples = {});
+};
+
+struct Outcome {
+    int status = -1;  // the exit status, or 128 + the signal that ended the program
+    std::string out, err;
+};
+// Runs a program with empty standard input and waits for it.
+Outcome run(const std::vector<std::string>& argv);
+
+} // namespace support

@@ -1,0 +1,63 @@
+#include "window_fixture.h"
+
+#include <QTest>
+
+namespace support {
+
+bool FakeDialogs::run(QWidget*, orvex::ui::FileDialog& dialog)
+{
+    QStringList& queued = answers[dialog.objectName];
+    if (queued.isEmpty())
+        return false;
+    dialog.fileName = queued.takeFirst();
+    return true;
+}
+
+void FakeDialogs::message(QWidget*, orvex::ui::MessageKind kind, const QString& text)
+{
+    messages << (kind == orvex::ui::MessageKind::Error ? "error: " : "notice: ") + text;
+}
+
+namespace {
+QtMessageHandler platformHandler = nullptr;
+}
+
+void quietPlatformNotes()
+{
+    if (!platformHandler) {
+        platformHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith(QLatin1String("This plugin does not support")))
+                platformHandler(type, context, text);
+        });
+    }
+}
+
+WindowFixture::WindowFixture() : w(nullptr, bench.state.get())
+{
+    w.setPlayerFolder(QString::fromStdString(bench.players));
+}
+
+void WindowFixture::showAt(QPoint corner)
+{
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.move(corner);
+    QTRY_COMPARE(w.frameGeometry().topLeft(), corner);
+}
+
+void WindowFixture::load(const std::string& module, std::optional<std::string> samples)
+{
+    dialogs.answers["OD"] << QString::fromStdString(module);
+    if (samples)
+        dialogs.answers["ODS"] << QString::fromStdString(*samples);
+    w.LoadAtariMSX1->trigger();
+}
+
+void WindowFixture::putPlayers()
+{
+    bench.putPlayer("cmc_0500.plr", player(300));
+    bench.putPlayer("mpt_0500.plr", player(400));
+    bench.putPlayer("tmc_0500.plr", player(500));
+}
+
+} // namespace support

@@ -1,0 +1,137 @@
+// The about box: where the timers' ticks take the rainbow, the scroller and the logos,
+// the mouse on the picture and on the hot spot, and closing and reopening.
+// Mouse events go through the window to the control under the pointer, as a user's do.
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "Orx_a.h"
+#include "picture.h"
+#include "window_fixture.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class AboutTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Tquill> q;
+
+    // The tests call the handlers tick by tick; the real timers keep their enabled
+    // state but their ticks are held back.
+    void tick(void (Tquill::*handler)(), int times)
+    {
+        for (int i = 0; i < times; ++i)
+            (q.get()->*handler)();
+    }
+
+private slots:
+    void initTestCase() { support::quietPlatformNotes(); }
+    void init()
+    {
+        q = std::make_unique<Tquill>();
+        q->Timer1->blockSignals(true);
+        q->scrollometr->blockSignals(true);
+    }
+    void cleanup() { q.reset(); }
+
+    void rainbow_data()
+    {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<int>("top");
+        QTest::newRow("1") << 1 << -1;
+        QTest::newRow("275") << 275 << -275;
+        QTest::newRow("276") << 276 << -20;
+        QTest::newRow("531") << 531 << -275;
+        QTest::newRow("532") << 532 << -20;
+    }
+
+    void rainbow()
+    {
+        QFETCH(int, ticks);
+        QFETCH(int, top);
+        tick(&Tquill::Timer1Timer, ticks);
+        QCOMPARE(q->RB->y(), top);
+    }
+
+    void hiddenScreen_data()
+    {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<QList<int>>("expected");  // scroll Left and Top, logo Top, logm Top, logo Left
+        QTest::newRow("1") << 1 << QList<int>{166, 1, 42, 23, -31};
+        QTest::newRow("10") << 10 << QList<int>{148, 26, 80, 4, -8};
+        QTest::newRow("11") << 11 << QList<int>{146, 22, 86, 1, -4};
+        QTest::newRow("20") << 20 << QList<int>{128, 0, 126, -19, 38};
+        QTest::newRow("21") << 21 << QList<int>{126, 1, 122, -17, 44};
+        QTest::newRow("40") << 40 << QList<int>{88, 0, 40, 24, 142};
+        QTest::newRow("46") << 46 << QList<int>{76, 12, 60, 14, 158};
+        QTest::newRow("47") << 47 << QList<int>{74, 15, 64, 12, 156};
+        QTest::newRow("92") << 92 << QList<int>{-16, 18, 92, -2, -32};
+        QTest::newRow("2124") << 2124 << QList<int>{-4080, 6, 52, 18, -15};
+        QTest::newRow("2125") << 2125 << QList<int>{168, 9, 56, 16, -12};
+    }
+
+    // The hidden and the visible logo of each pair move together.
+    void hiddenScreen()
+    {
+        QFETCH(int, ticks);
+        QFETCH(QList<int>, expected);
+        q->Image2Click();
+        tick(&Tquill::scrollometrTimer, ticks);
+        QCOMPARE(QList<int>({q->scroll->x(), q->scroll->y(), q->logo->y(), q->logm->y(), q->logo->x()}), expected);
+        QCOMPARE(q->logoback->geometry(), q->logo->geometry());
+        QCOMPARE(q->logmback->geometry(), q->logm->geometry());
+    }
+
+    void mouse_data()
+    {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QPoint>("at");  // on the about picture
+        QTest::addColumn<bool>("hotSpot");
+        QTest::newRow("left, picture") << Qt::LeftButton << QPoint(100, 100) << false;
+        QTest::newRow("right, picture") << Qt::RightButton << QPoint(61, 176) << false;
+        QTest::newRow("left, below the hot spot") << Qt::LeftButton << QPoint(66, 183) << false;
+        QTest::newRow("left, hot spot corner") << Qt::LeftButton << QPoint(62, 176) << true;
+        QTest::newRow("left, hot spot far corner") << Qt::LeftButton << QPoint(70, 182) << true;
+    }
+
+    // A press on the picture pauses the rainbow until the release; the hot spot takes
+    // its own clicks and opens the hidden screen.
+    void mouse()
+    {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QPoint, at);
+        QFETCH(bool, hotSpot);
+        q->show();
+        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QTest::mousePress(q->Image1, button, {}, at);
+        QCOMPARE(q->Timer1->isActive(), hotSpot);
+        QTest::mouseRelease(q->Image1, button, {}, at);
+        QVERIFY(q->Timer1->isActive());
+        QCOMPARE(q->Panel1->isVisible(), !hotSpot);
+        QCOMPARE(q->Panel2->isVisible(), hotSpot);
+        QCOMPARE(q->scrollometr->isActive(), hotSpot);
+    }
+
+    // The window keeps its screen and its moving controls when it is closed and shown
+    // again; its timers run on meanwhile.
+    void reopen()
+    {
+        q->show();
+        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        q->Image2Click();
+        tick(&Tquill::scrollometrTimer, 30);
+        const QPoint scroll = q->scroll->pos(), logo = q->logo->pos();
+        q->close();
+        QVERIFY(q->Timer1->isActive() && q->scrollometr->isActive());
+        q->show();
+        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QVERIFY(q->Panel2->isVisible() && !q->Panel1->isVisible());
+        QCOMPARE(q->scroll->pos(), scroll);
+        QCOMPARE(q->logo->pos(), logo);
+    }
+};
+
+QTEST_MAIN(AboutTest)
+#include "about_test.moc"

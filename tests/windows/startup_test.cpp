@@ -1,0 +1,174 @@
+// The program's start-up as the entry runs it: a start-up failure, an exception in an
+// event handler, and the splash shown once over the main window.
+
+#include "Orx_a.h"
+#include "Orx_s.h"
+#include "application.h"
+#include "window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+
+using orvex::ui::WindowFactory;
+
+namespace {
+
+// Counts the times a window is shown.
+struct ShowCounter : QObject {
+    int shows = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        shows += event->type() == QEvent::Show;
+        return false;
+    }
+};
+
+struct Thrower : QWidget {
+    int presses = 0;
+    void mousePressEvent(QMouseEvent*) override
+    {
+        if (++presses == 1)
+            throw std::runtime_error("The handler failed.");
+    }
+};
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        support::quietPlatformNotes();
+        QVERIFY(QDir::setCurrent(QStringLiteral(BIN_DIR)));  // where the about box's bitmaps are
+    }
+
+    void startupFailure_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("first bitmap") << "atarirainbow.bmp";
+        QTest::newRow("fourth bitmap") << "atarimir.bmp";
+    }
+
+    // One message naming the missing bitmap; the main window is never shown.
+    void startupFailure()
+    {
+        QFETCH(QString, missing);
+        support::FakeDialogs dialogs;
+        QTemporaryDir folder;
+        for (const char* name : {"atarirainbow.bmp", "atari.bmp", "atariback.bmp", "atarimir.bmp", "atarimirback.bmp"}) {
+            if (missing != name)
+                QVERIFY(QFile::copy(name, folder.filePath(name)));
+        }
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+        ShowCounter shown;
+        WindowFactory f = WindowFactory::standard();
+        f.mainWindow = [&] {
+            auto* w = new TSW;
+            w->installEventFilter(&shown);
+            return w;
+        };
+        const int status = orvex::ui::runProgram(*qApp, f);
+        QDir::setCurrent(previous);
+        QCOMPARE(status, 1);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY2(dialogs.messages[0].startsWith("error: ") && dialogs.messages[0].contains(missing),
+                 qPrintable(dialogs.messages[0]));
+        QCOMPARE(shown.shows, 0);
+        QVERIFY(!SW && !quill && !::screen);
+    }
+
+    // An exception that escapes a handler is shown, and the program goes on.
+    void handlerException()
+    {
+        support::FakeDialogs dialogs;
+        Thrower thrower;
+        thrower.show();
+        QTest::mouseClick(&thrower, Qt::LeftButton);
+        QTest::mouseClick(&thrower, Qt::LeftButton);
+        QCOMPARE(thrower.presses, 2);
+        QCOMPARE(dialogs.messages, QStringList({"error: The handler failed."}));
+    }
+
+    void splash_data()
+    {
+        QTest::addColumn<bool>("late");
+        QTest::newRow("on time") << false;
+        QTest::newRow("its time over before it shows") << true;
+    }
+
+    // The splash shows once, modally, at the main window's first activation; its timer,
+    // running from its creation, closes it; it does not show again when the main window
+    // is activated again.
+    void splash()
+    {
+        QFETCH(bool, late);
+        support::FakeDialogs dialogs;
+        ShowCounter shown;
+        int interval = 0;
+        bool running = false, modal = false;
+        WindowFactory f = WindowFactory::standard();
+        f.splash = [&](QWidget* owner) {
+            auto* s = new Tscreen(owner);
+            interval = s->Zegar->interval();
+            running = s->Zegar->isActive();
+            s->Zegar->blockSignals(true);  // the test gives the ticks
+            s->installEventFilter(&shown);
+            if (late)
+                s->ZegarTimer();
+            return s;
+        };
+        int step = 0;
+        QWidget other;
+        QTimer script;
+        connect(&script, &QTimer::timeout, [&] {
+            if (step == 0 && shown.shows == 1) {
+                modal = late || QApplication::activeModalWidget() == ::screen;
+                if (!late)
+                    ::screen->ZegarTimer();
+                step = 1;
+            } else if (step == 1 && !::screen->isVisible()) {
+                other.show();
+                other.activateWindow();
+                step = 2;
+            } else if (step == 2 && other.isActiveWindow()) {
+                SW->activateWindow();
+                step = 3;
+            } else if (step == 3 && SW->isActiveWindow()) {
+                QTimer::singleShot(100, SW, &QWidget::close);
+                step = 4;
+            }
+        });
+        script.start(10);
+        QObject guard;  // should the run not end by itself
+        QTimer::singleShot(20000, &guard, [] {
+            if (::screen)
+                ::screen->reject();
+            if (SW)
+                SW->close();
+        });
+        QCOMPARE(orvex::ui::runProgram(*qApp, f), 0);
+        QCOMPARE(step, 4);
+        QCOMPARE(interval, 3000);
+        QVERIFY(running);
+        QVERIFY(modal);
+        QCOMPARE(shown.shows, 1);
+        QCOMPARE(dialogs.messages, QStringList());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    orvex::ui::Application app(argc, argv);
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "startup_test.moc"
