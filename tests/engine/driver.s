@@ -22,13 +22,15 @@ preset: .res 1                  ; location $00 before INIT
 .segment "CODE"                 ; $9110
         ldx #$FF
         txs
-        lda player+1            ; the player's +3 and +6 entries
+        lda player+1            ; the player's +3 and +6 entries, in its page
         sta entry3+1
         sta entry6+1
-        ldx #3
-        jsr addToEntry
-        ldx #6
-        jsr addToEntry
+        lda player
+        clc
+        adc #3
+        sta entry3
+        adc #3
+        sta entry6
         lda preset
         sta $00
         lda #0
@@ -61,15 +63,6 @@ play:   inc frame
         bne play
         lda #0
         jmp $FFF9               ; exit(0)
-
-addToEntry:                     ; entry3 or entry6 = player + X
-        txa
-        clc
-        adc player
-        sta entry3 - 3,x
-        bcc :+
-        inc entry3 - 2,x
-:       rts
 
 callInit:   jmp (init)
 callPlayer: jmp (player)
@@ -115,7 +108,7 @@ log:    sta record              ; write(1, record, 5), then back to the probe's 
         jmp log
 
 .segment "DATA"
-entry3: .res 3                  ; entry6 lies 3 bytes after entry3
+entry3: .res 2
 entry6: .res 2
 frame:  .res 1
 record: .res 5
