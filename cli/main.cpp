@@ -7,7 +7,11 @@
 
 #include <getopt.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +23,8 @@ const char* const kUsage =
     "Converts an Atari tracker module (.CMC, .MPT, .MD1, .TMC, .TM8, .COM) into a SAP file.\n"
     "\n"
     "  -o, --output PATH   SAP file to write (default: MODULE's path with its last four\n"
-    "                      characters replaced by \".SAP\", as \"Save SAP file\" derives it)\n"
+    "                      characters replaced by \".SAP\", as \"Save SAP file\" derives it);\n"
+    "                      - writes it to standard output\n"
     "  -n, --name TEXT     tune name\n"
     "  -a, --author TEXT   author\n"
     "  -d, --date TEXT     date\n"
@@ -53,6 +58,47 @@ int usageError(const std::string& message)
     return 2;
 }
 
+// An argument as messages show it: in single quotes, control characters escaped.
+std::string shown(const std::string& argument)
+{
+    const std::string text = orvex::quoted(argument);
+    return "'" + text.substr(1, text.size() - 2) + "'";
+}
+
+// What the program writes to standard output: status 1 when it cannot be written.
+int printOut(const char* text)
+{
+    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "orvex-convert: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+// TERM, INT or HUP: the SAP file being written is given up, the target stays as it was.
+extern "C" void stop(int signal)
+{
+    orvex::SapOutput::removeTemporaryFiles();
+    std::_Exit(128 + signal);
+}
+
+// The 8-bit form of a text option; false for text that is not UTF-8.
+bool takeText(const char* field, const char* text, std::string& into)
+{
+    if (!orvex::isValidUtf8(text))
+        return false;
+    std::u32string missing;
+    into = orvex::utf8ToWindows1250(text, &missing);
+    if (!missing.empty()) {
+        std::string named;
+        for (const char32_t point : missing)
+            named += (named.empty() ? "" : ", ") + orvex::describeCharacter(point);
+        std::fprintf(stderr, "orvex-convert: warning: the %s's %s %s %s no Windows-1250 form and %s written as '?'\n", field,
+                     missing.size() == 1 ? "character" : "characters", named.c_str(),
+                     missing.size() == 1 ? "has" : "have", missing.size() == 1 ? "is" : "are");
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -73,23 +119,30 @@ int main(int argc, char** argv)
     opterr = 0;
     int option;
     while ((option = getopt_long(argc, argv, ":o:n:a:d:s:p:h", options, nullptr)) != -1) {
+        const char* field = option == 'n' ? "name" : option == 'a' ? "author" : "date";
         switch (option) {
         case 'o': output = optarg; break;
-        case 'n': window->name = orvex::utf8ToWindows1250(optarg); break;
-        case 'a': window->author = orvex::utf8ToWindows1250(optarg); break;
-        case 'd': window->date = orvex::utf8ToWindows1250(optarg); break;
+        case 'n':
+        case 'a':
+        case 'd':
+            if (!takeText(field, optarg, option == 'n' ? window->name : option == 'a' ? window->author : window->date))
+                return usageError(std::string("the ") + field + " is not valid UTF-8");
+            break;
         case 's': samples = optarg; break;
         case 'p': players = optarg; break;
-        case 'h': std::fputs(kUsage, stdout); return 0;
-        case kVersion: std::puts("orvex-convert " ORVEX_VERSION); return 0;
-        case ':': return usageError(std::string("option '") + argv[optind - 1] + "' needs a value");
-        default: return usageError(std::string("unknown option '") + argv[optind - 1] + "'");
+        case 'h': return printOut(kUsage);
+        case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
+        default: {
+            // The option as given: a short one by its letter, a long one by its word
+            const std::string named = optopt ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
+            return usageError(option == ':' ? "option " + shown(named) + " needs a value" : "unknown option " + shown(named));
+        }
         }
     }
     if (optind == argc)
         return usageError("no MODULE given");
     if (argc - optind > 1)
-        return usageError(std::string("one MODULE at a time; unexpected '") + argv[optind + 1] + "'");
+        return usageError("one MODULE at a time; unexpected " + shown(argv[optind + 1]));
 
     const std::string module = argv[optind];
     const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(module), "md1");
@@ -100,8 +153,12 @@ int main(int argc, char** argv)
     if (output && output->empty())
         return usageError("the output path is empty");
 
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(signal, stop);
+
     // One conversion, as the window runs it: load, then save.
     auto state = std::make_unique<orvex::ConversionState>();
+    state->sapFile.setStandardOutput(output && *output == "-");
     orvex::Converter converter(*state, *window, players);
     window->moduleAnswer = module;
     window->sampleAnswer = samples;

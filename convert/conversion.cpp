@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvex {
 
@@ -34,6 +37,31 @@ std::string folderOf(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string quoted(const std::string& path)
+{
+    std::string shown = "\"";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\n' || byte == '\r' || byte == '\t') {
+            shown += byte == '\n' ? "\\n" : byte == '\r' ? "\\r" : "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown + "\"";
+}
+
+std::string fileKind(unsigned mode)
+{
+    return S_ISDIR(mode) ? "a folder" : S_ISFIFO(mode) ? "a FIFO" : S_ISSOCK(mode) ? "a socket"
+           : S_ISCHR(mode) || S_ISBLK(mode)        ? "a device"
+                                                   : "a special file";
 }
 
 std::string atariAddress(unsigned value)
@@ -68,40 +96,66 @@ std::string Converter::playerPath(const char* fileName) const
     return playerFolder_ + "/" + fileName;
 }
 
+namespace {
+
+// Reads until `count` bytes are in or the file ends; returns the count read, or -1.
+long readUpTo(int fd, std::uint8_t* into, std::size_t count)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(fd, into + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long>(done);
+}
+
+} // namespace
+
 void Converter::AppendFile(const std::string& path, std::size_t skip)
 {
     lastAppendCut_ = false;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        throw ConversionError("Cannot read the " + appendRole_ + " \"" + path + "\": " + std::strerror(errno) + ".");
-
-    auto failed = [&](int error) {
-        std::fclose(file);
-        return ConversionError("Cannot read the " + appendRole_ + " \"" + path + "\": "
-                               + std::strerror(error ? error : EIO) + ".");
+    const auto cannotRead = [&](int error) {
+        return ConversionError("Cannot read the " + appendRole_ + " " + quoted(path) + ": " + std::strerror(error) + ".");
     };
-
-    // Skip forward by reading, so that files without seeking behave alike.
-    std::uint8_t discard[512];
-    while (skip > 0) {
-        const std::size_t got = std::fread(discard, 1, std::min(skip, sizeof discard), file);
-        if (got == 0)
-            break;
-        skip -= got;
+    // Opened without waiting, so that a FIFO or a device cannot hold the program up.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw cannotRead(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        if (info.st_mode == 0)
+            throw cannotRead(error);
+        throw ConversionError("Cannot read the " + appendRole_ + " " + quoted(path) + ": it is " + fileKind(info.st_mode)
+                              + ", not a regular file.");
     }
-    if (std::ferror(file))
-        throw failed(errno);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    s.inputs.push_back({appendRole_, path, info.st_dev, info.st_ino});
 
+    std::uint8_t discard[512];
+    long got = 0;
+    while (skip > 0 && (got = readUpTo(fd, discard, std::min(skip, sizeof discard))) > 0)
+        skip -= static_cast<std::size_t>(got);
+    std::uint8_t more = 0;
     const std::size_t room = kImageSize - s.imageEnd;
-    const std::size_t got = std::fread(s.ModuleImage.data() + s.imageEnd, 1, room, file);
-    if (std::ferror(file))
-        throw failed(errno);
-    if (got == room && std::fgetc(file) != EOF)
-        lastAppendCut_ = true;
-    if (std::ferror(file))
-        throw failed(errno);
-    std::fclose(file);
-    s.imageEnd += got;
+    if (got >= 0)
+        got = readUpTo(fd, s.ModuleImage.data() + s.imageEnd, room);
+    // What lies beyond the room, counted by reading: the file may hold more than its
+    // length says (or less).
+    const long beyond = got == static_cast<long>(room) ? readUpTo(fd, &more, 1) : 0;
+    const int error = errno;
+    ::close(fd);
+    if (got < 0 || beyond < 0)
+        throw cannotRead(error ? error : EIO);
+    lastAppendCut_ = beyond > 0;
+    s.imageEnd += static_cast<std::size_t>(got);
 }
 
 void Converter::appendAs(const char* role, const std::string& path, std::size_t skip)

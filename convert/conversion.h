@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -54,6 +55,8 @@ struct ConversionState {
     std::size_t moduleBytes = 0;          // bytes of the module file held in the image
     bool moduleComplete = false;          // the whole module file fitted in the image
     bool samplesFromThisLoad = false;     // sampleSegment belongs to the current load
+    // The files read since the load began: a save never writes over one of them.
+    std::vector<InputFile> inputs;
 };
 
 // The state the main window works on.
@@ -123,6 +126,12 @@ private:
     bool lastAppendCut_ = false;  // the last AppendFile ran out of room before the file's end
     std::string appendRole_ = "file";  // what AppendFile's messages call the file
 };
+
+// A path as messages show it: in double quotes, control characters escaped ("\n",
+// "\x1B"), so that every message stays one line.
+std::string quoted(const std::string& path);
+// What kind of file a mode describes, for messages: "a folder", "a FIFO", ...
+std::string fileKind(unsigned mode);
 
 // The extension of a path: the characters after its last '.', or empty.
 std::string extensionOf(const std::string& path);

@@ -18,6 +18,7 @@ void Converter::LoadAtariMSX()
     s.imageEnd = 0;
     s.sourcePath = path;
     s.samplesFromThisLoad = false;
+    s.inputs.clear();
     try {
         appendAs("module file", path, 0);
     } catch (const ConversionError& e) {
@@ -38,10 +39,13 @@ void Converter::LoadAtariMSX()
         window.setDateText("");
     }
 
+    // The length as read; of a file cut at the buffer's end, as the file system says.
     std::error_code error;
     const auto length = std::filesystem::file_size(path, error);
-    s.moduleComplete = !lastAppendCut_ && (error || length == s.moduleBytes);
-    s.sizeText = std::to_string(error ? s.moduleBytes : length);
+    s.moduleComplete = !lastAppendCut_;
+    s.sizeText = s.moduleComplete       ? std::to_string(s.moduleBytes)
+                 : !error && length > kImageSize ? std::to_string(length)
+                                                 : "more than " + std::to_string(kImageSize);
     s.formatText = extensionOf(path);
 
     window.setSizeValue(s.sizeText);
@@ -68,8 +72,9 @@ bool Converter::attachSamples()
     std::uint8_t endHigh = 0;
     try {
         if (kImageSize - s.imageEnd < 4)
-            throw ConversionError("There is no room for the digi samples \"" + path
-                                  + "\": the module fills the whole 128000-byte buffer.");
+            throw ConversionError("There is no room for the digi samples " + quoted(path)
+                                  + ": their segment header needs 4 bytes and the module leaves "
+                                  + std::to_string(kImageSize - s.imageEnd) + " of the 128000-byte buffer.");
         const std::size_t header = s.imageEnd;
         s.imageEnd += 4;
         s.sourcePath = path;
@@ -77,11 +82,11 @@ bool Converter::attachSamples()
 
         const std::size_t count = s.imageEnd - header - 4;
         if (count == 0)
-            throw ConversionError("The digi-sample file \"" + path
-                                  + "\" is empty: its first byte must give the page of the samples.");
+            throw ConversionError("The digi-sample file " + quoted(path)
+                                  + " is empty: its first byte must give the page of the samples.");
         if (lastAppendCut_)
-            throw ConversionError("The digi-sample file \"" + path
-                                  + "\" does not fit in the 128000-byte buffer behind the module.");
+            throw ConversionError("The digi-sample file " + quoted(path)
+                                  + " does not fit in the 128000-byte buffer behind the module.");
 
         // The segment runs from 256 * P - 32 to the end of the page that holds the
         // last byte; a file of another length than 32 + 256 * m is padded with zeros.
@@ -92,13 +97,13 @@ bool Converter::attachSamples()
         const std::size_t declared = count < 33 ? 32 : 32 + 256 * (static_cast<std::size_t>(pagesAfter) + 1);
         const unsigned start = startHigh * 256u + 0xE0;
         if (start + declared - 1 > 0xFFFF)
-            throw ConversionError("The digi samples \"" + path + "\" (" + std::to_string(count)
+            throw ConversionError("The digi samples " + quoted(path) + " (" + std::to_string(count)
                                   + " bytes from " + atariAddress(start)
                                   + ") would run past the end of Atari memory at $FFFF.");
         const std::size_t padding = declared - count;
         if (padding > kImageSize - s.imageEnd)
-            throw ConversionError("The digi-sample file \"" + path
-                                  + "\" does not fit in the 128000-byte buffer behind the module.");
+            throw ConversionError("The digi-sample file " + quoted(path)
+                                  + " does not fit in the 128000-byte buffer behind the module.");
         std::memset(s.ModuleImage.data() + s.imageEnd, 0, padding);
         s.imageEnd += padding;
 

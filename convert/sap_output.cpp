@@ -2,6 +2,8 @@
 
 #include "conversion.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -13,114 +15,206 @@ namespace orvex {
 
 namespace {
 
-std::string baseNameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Permissions for the new file: those of the file it replaces, else the usual ones.
-mode_t modeFor(const std::string& target)
-{
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-        return info.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 std::string cannotWrite(const std::string& path, int error)
 {
-    return "Cannot write the SAP file \"" + path + "\": " + std::strerror(error) + ".";
+    return "Cannot write the SAP file " + quoted(path) + ": " + std::strerror(error) + ".";
+}
+
+// The temporary files on disk, for removeTemporaryFiles(): a slot holds its path from
+// before the file may exist until after it is gone or renamed.
+constexpr int kSlots = 64;
+constexpr std::size_t kPathRoom = 4096;
+char slotPaths[kSlots][kPathRoom];
+std::atomic<bool> slotTaken[kSlots];
+std::atomic<bool> slotLive[kSlots];
+
+class TemporaryFile {
+public:
+    // A slot holding "<folder>/.orvex-XXXXXX", ready for mkstemp.
+    TemporaryFile(const std::string& folder, const std::string& target)
+    {
+        const std::string pattern = folder + "/.orvex-XXXXXX";
+        for (int i = 0; i < kSlots && index_ < 0; ++i) {
+            if (!slotTaken[i].exchange(true))
+                index_ = i;
+        }
+        if (index_ < 0 || pattern.size() >= kPathRoom) {
+            release();
+            throw ConversionError(cannotWrite(target, index_ < 0 ? EMFILE : ENAMETOOLONG));
+        }
+        std::memcpy(slotPaths[index_], pattern.c_str(), pattern.size() + 1);
+        slotLive[index_] = true;
+    }
+    ~TemporaryFile() { release(); }
+    char* path() { return slotPaths[index_]; }
+    // The file has been renamed: nothing is left to remove.
+    void renamed() { slotLive[index_] = false; }
+
+private:
+    void release()
+    {
+        if (index_ >= 0) {
+            slotLive[index_] = false;
+            slotTaken[index_] = false;
+        }
+    }
+    int index_ = -1;
+};
+
+// Writes all of `bytes`; returns 0 or the error.
+int writeAll(int fd, const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return count < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
+// The file that `path` names once symbolic links are followed (it need not exist).
+std::string resolveLinks(const std::string& path)
+{
+    std::string resolved = path;
+    for (int hops = 0;; ++hops) {
+        struct stat info {};
+        if (::lstat(resolved.c_str(), &info) != 0) {
+            if (errno == ENOENT)
+                return resolved;
+            throw ConversionError(cannotWrite(path, errno));
+        }
+        if (!S_ISLNK(info.st_mode))
+            return resolved;
+        std::string link(kPathRoom, '\0');
+        const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
+        if (hops == 40 || length < 0)
+            throw ConversionError(cannotWrite(path, length < 0 ? errno : ELOOP));
+        link.resize(static_cast<std::size_t>(length));
+        resolved = link.front() == '/' ? link : folderOf(resolved) + "/" + link;
+    }
+}
+
+mode_t creationMask()
+{
+    static const mode_t mask = [] {
+        const mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
+    return mask;
 }
 
 } // namespace
 
-void SapOutput::open(const std::string& target)
+void SapOutput::open(const std::string& target, const std::vector<InputFile>& inputs)
 {
     discard();
     if (target.empty())
         throw ConversionError("No name was given for the SAP file.");
-    std::string pattern = folderOf(target) + "/." + baseNameOf(target) + ".orvex-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        throw ConversionError(cannotWrite(target, errno));
-    ::fchmod(fd, modeFor(target));
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        throw ConversionError(cannotWrite(target, error));
-    }
     target_ = target;
-    temporary_ = pattern;
-    written_ = 0;
-}
-
-void SapOutput::fail(int error)
-{
-    const std::string target = target_;
-    discard();
-    throw ConversionError(cannotWrite(target, error ? error : EIO));
+    exists_ = false;
+    if (!standardOutput_) {
+        resolved_ = resolveLinks(target);
+        struct stat info {};
+        if (::stat(resolved_.c_str(), &info) == 0) {
+            for (const InputFile& input : inputs) {
+                if (input.device == info.st_dev && input.inode == info.st_ino)
+                    throw ConversionError("The SAP file " + quoted(target) + " is the " + input.role + " "
+                                          + quoted(input.path) + " that this save reads; it is left as it is.");
+            }
+            if (!S_ISREG(info.st_mode))
+                throw ConversionError("Cannot write the SAP file " + quoted(target) + ": it is " + fileKind(info.st_mode)
+                                      + ", not a regular file.");
+            if (::faccessat(AT_FDCWD, resolved_.c_str(), W_OK, AT_EACCESS) != 0)
+                throw ConversionError(cannotWrite(target, errno));
+            exists_ = true;
+            owner_ = info.st_uid;
+            group_ = info.st_gid;
+            mode_ = info.st_mode & 07777;
+        } else if (errno != ENOENT) {
+            throw ConversionError(cannotWrite(target, errno));
+        }
+    }
+    data_.clear();
+    open_ = true;
 }
 
 void SapOutput::write(const void* data, std::size_t length)
 {
-    if (length && std::fwrite(data, 1, length, file_) != length)
-        fail(errno);
-    written_ += length;
+    data_.append(static_cast<const char*>(data), length);
 }
 
 void SapOutput::print(const char* format, ...)
 {
+    char line[256];
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
+    const int length = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    if (length < 0) {
-        va_end(again);
-        fail(EINVAL);
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, again);
-    va_end(again);
-    write(text.data(), static_cast<std::size_t>(length));
+    write(line, static_cast<std::size_t>(std::max(0, std::min<int>(length, sizeof line - 1))));
 }
 
 void SapOutput::commit()
 {
-    if (std::fflush(file_) != 0)
-        fail(errno);
-    std::FILE* file = file_;
-    file_ = nullptr;
-    if (std::fclose(file) != 0) {
-        const int error = errno;
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-        throw ConversionError(cannotWrite(target_, error));
+    if (!open_)
+        return;
+    open_ = false;
+    if (standardOutput_) {
+        if (const int error = writeAll(STDOUT_FILENO, data_))
+            throw ConversionError(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
+    } else {
+        replaceTarget();
     }
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
+    data_.clear();
+}
+
+void SapOutput::replaceTarget()
+{
+    const std::string folder = folderOf(resolved_);
+    TemporaryFile temporary(folder, target_);
+    const int fd = ::mkstemp(temporary.path());
+    if (fd < 0)
+        throw ConversionError(cannotWrite(target_, errno));
+    // The owner first: a change of owner may clear the mode's set-ID bits. Where the
+    // process may not give the file its old owner, it keeps what it may.
+    if (exists_ && ::fchown(fd, owner_, group_) != 0)
+        (void)::fchown(fd, static_cast<uid_t>(-1), group_);
+    int error = ::fchmod(fd, exists_ ? mode_ : 0666 & ~creationMask()) != 0 ? errno : 0;
+    if (!error)
+        error = writeAll(fd, data_);
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (!error && ::rename(temporary.path(), resolved_.c_str()) != 0)
+        error = errno;
+    if (error)
+        ::unlink(temporary.path());
+    else
+        temporary.renamed();
+    ::close(fd);
+    if (error)
         throw ConversionError(cannotWrite(target_, error));
+    // The rename reaches the disk with the folder.
+    const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
     }
-    temporary_.clear();
 }
 
 void SapOutput::discard()
 {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
+    open_ = false;
+    data_.clear();
+}
+
+void SapOutput::removeTemporaryFiles() noexcept
+{
+    for (int i = 0; i < kSlots; ++i) {
+        if (slotLive[i])
+            ::unlink(slotPaths[i]);
     }
 }
 

@@ -1,13 +1,31 @@
 #pragma once
-// The SAP file being written. It is written to a temporary file beside the target and
-// renamed over the target only once it is complete, so that a failed save never leaves
-// a half-written file and never touches an existing one.
+// The SAP file being written. Its bytes are gathered in memory; once the file is
+// complete they go to a temporary file beside the target, which is flushed to disk and
+// renamed over the target, and the folder is flushed after it. A failed save never
+// leaves a half-written file and never touches an existing one; after a crash the
+// target is the old file or the new one, whole.
+//
+// The target is refused before anything is written when it is one of the files that
+// the conversion reads, when it is not a regular file (a device, FIFO, socket or
+// folder) or when the user may not write it. A symbolic link stays a link: the file it
+// leads to is replaced. A replaced file keeps its permissions, owner and group as far
+// as the process may set them.
+
+#include <sys/types.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace orvex {
+
+// A file that a conversion reads (the module, its samples, a player file).
+struct InputFile {
+    std::string role;  // "module file", "digi-sample file", "player file"
+    std::string path;
+    dev_t device;
+    ino_t inode;
+};
 
 class SapOutput {
 public:
@@ -16,28 +34,38 @@ public:
     SapOutput& operator=(const SapOutput&) = delete;
     ~SapOutput() { discard(); }
 
-    // Starts a new file for `target`. Throws ConversionError when it cannot be created.
-    void open(const std::string& target);
-    bool isOpen() const { return file_ != nullptr; }
+    // Starts a new file for `target` after the checks above; throws ConversionError.
+    void open(const std::string& target, const std::vector<InputFile>& inputs);
+    // The file goes to standard output instead of a file; the target names it in messages.
+    void setStandardOutput(bool on) { standardOutput_ = on; }
+    bool isOpen() const { return open_; }
     // Bytes written since open()
-    std::size_t bytesWritten() const { return written_; }
+    std::size_t bytesWritten() const { return data_.size(); }
 
-    // Throw ConversionError on a failed write.
     void write(const void* data, std::size_t length);
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // Flushes and closes the file and puts it in place of the target.
+    // Puts the complete file in place of the target. Throws ConversionError.
     void commit();
-    // Closes and removes the unfinished file; the target stays as it was.
+    // Drops the unfinished file; the target stays as it was.
     void discard();
 
-private:
-    [[noreturn]] void fail(int error);
+    // Removes every temporary file that a save has on disk at this moment. Safe to call
+    // from a signal handler.
+    static void removeTemporaryFiles() noexcept;
 
-    std::FILE* file_ = nullptr;
-    std::string target_;
-    std::string temporary_;
-    std::size_t written_ = 0;
+private:
+    void replaceTarget();
+
+    bool open_ = false;
+    bool standardOutput_ = false;
+    std::string data_;
+    std::string target_;    // as given
+    std::string resolved_;  // the file that is replaced, symbolic links followed
+    bool exists_ = false;
+    uid_t owner_ = 0;
+    gid_t group_ = 0;
+    mode_t mode_ = 0;
 };
 
 } // namespace orvex

@@ -2,7 +2,7 @@
 
 #include "conversion.h"
 
-#include <filesystem>
+#include <cstdio>
 #include <vector>
 
 namespace orvex {
@@ -12,11 +12,19 @@ namespace {
 std::uint8_t lo(unsigned value) { return static_cast<std::uint8_t>(value & 0xFF); }
 std::uint8_t hi(unsigned value) { return static_cast<std::uint8_t>((value >> 8) & 0xFF); }
 
-void requireOneLine(const std::string& text, const char* field)
+// A header line is one line of printable text.
+void requireHeaderText(const std::string& text, const char* field)
 {
     if (text.find_first_of("\r\n") != std::string::npos)
-        throw ConversionError(std::string("The ") + field
-                              + " holds a line break, which a SAP header line cannot carry.");
+        throw ConversionError(std::string("The ") + field + " holds a line break, which a SAP header line cannot carry.");
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(c));
+            throw ConversionError(std::string("The ") + field + " holds the control character " + code
+                                  + ", which a SAP header line cannot carry.");
+        }
+    }
 }
 
 } // namespace
@@ -35,16 +43,16 @@ void Converter::WriteSapHeader(char type)
     const std::string name = window.nameText();
     const std::string author = window.authorText();
     const std::string date = window.dateText();
-    requireOneLine(name, "name");
-    requireOneLine(author, "author");
-    requireOneLine(date, "date");
+    requireHeaderText(name, "name");
+    requireHeaderText(author, "author");
+    requireHeaderText(date, "date");
     // Each value is written whole between apostrophes, behind the keyword's space.
     s.nameValue = " '" + name + "'";
     s.authorValue = " '" + author + "'";
     s.dateValue = " '" + date + "'";
 
     s.sapPath = window.saveFileName();
-    s.sapFile.open(s.sapPath);
+    s.sapFile.open(s.sapPath, s.inputs);
     const std::string lines = "SAP\r\nAUTHOR " + s.authorValue + "\r\nNAME " + s.nameValue + "\r\nDATE "
                               + s.dateValue + "\r\nTYPE " + type + "\r\n";
     s.sapFile.write(lines.data(), lines.size());
@@ -56,7 +64,7 @@ void Converter::WriteSapHeader(char type)
 void Converter::requireModuleBytes(std::size_t count, const char* what) const
 {
     if (s.moduleBytes < count)
-        throw ConversionError("The module \"" + window.moduleFileName() + "\" is too short ("
+        throw ConversionError("The module " + quoted(window.moduleFileName()) + " is too short ("
                               + std::to_string(s.moduleBytes) + " bytes) to hold " + what + ".");
 }
 
@@ -71,8 +79,9 @@ std::uint16_t Converter::playerAddressFor(bool samplePageLow) const
 std::size_t Converter::reserveCode(unsigned codeLength)
 {
     if (kImageSize - s.imageEnd < 4 + codeLength)
-        throw ConversionError("There is no room for the player behind the module \"" + window.moduleFileName()
-                              + "\" in the 128000-byte buffer.");
+        throw ConversionError("There is no room for the player behind the module " + quoted(window.moduleFileName())
+                              + " in the 128000-byte buffer: it needs " + std::to_string(4 + codeLength)
+                              + " bytes for its code and the module leaves " + std::to_string(kImageSize - s.imageEnd) + ".");
     const std::size_t start = s.imageEnd;
     s.imageEnd += 4 + codeLength;
     return start;
@@ -87,12 +96,12 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
     appendAs("player file", path, skip);
     const std::size_t count = s.imageEnd - before;
     if (lastAppendCut_)
-        throw ConversionError("The player file \"" + path + "\" does not fit in the 128000-byte buffer behind the module \""
-                              + window.moduleFileName() + "\".");
+        throw ConversionError("The player file " + quoted(path) + " does not fit in the 128000-byte buffer behind the module "
+                              + quoted(window.moduleFileName()) + ".");
     if (count == 0)
-        throw ConversionError("The player file \"" + path + "\" holds no player routine.");
+        throw ConversionError("The player file " + quoted(path) + " holds no player routine.");
     if (loadAddress != 0 && loadAddress + count - 1 > 0xFFFF)
-        throw ConversionError("The player file \"" + path + "\" (" + std::to_string(count) + " bytes from "
+        throw ConversionError("The player file " + quoted(path) + " (" + std::to_string(count) + " bytes from "
                               + atariAddress(loadAddress) + ") would run past the end of Atari memory at $FFFF.");
     return count;
 }
@@ -115,12 +124,12 @@ void Converter::SaveCMC()
     const std::size_t segment = s.imageEnd;
     const std::string path = playerPath(kCmcPlayerFile);
     if (appendPlayer(kCmcPlayerFile, 2, 0) < 5)
-        throw ConversionError("The player file \"" + path + "\" holds no player routine.");
+        throw ConversionError("The player file " + quoted(path) + " holds no player routine.");
     const unsigned playerAddress = s.ModuleImage[segment] + 256u * s.ModuleImage[segment + 1];
     const unsigned playerEnd = s.ModuleImage[segment + 2] + 256u * s.ModuleImage[segment + 3];
     if (playerAddress <= musicEnd && musicAddress <= playerEnd)
-        throw ConversionError("The player file \"" + path + "\" loads at " + atariAddress(playerAddress) + "-"
-                              + atariAddress(playerEnd) + ", over the module \"" + window.moduleFileName() + "\" at "
+        throw ConversionError("The player file " + quoted(path) + " loads at " + atariAddress(playerAddress) + "-"
+                              + atariAddress(playerEnd) + ", over the module " + quoted(window.moduleFileName()) + " at "
                               + atariAddress(musicAddress) + "-" + atariAddress(musicEnd) + ".");
     WriteSapHeader('C');
     s.sapFile.print("MUSIC %04X\r\nPLAYER %04X\r\n", musicAddress, playerAddress);
@@ -128,6 +137,7 @@ void Converter::SaveCMC()
 
 void Converter::SaveCOM()
 {
+    requireModuleBytes(6, "an Atari binary header");
     WriteSapHeader('B');
     s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", 0x8011u, 0x8017u);
 }
@@ -156,8 +166,8 @@ void Converter::SaveMD1()
 {
     requireModuleBytes(6, "an Atari binary header");
     if (!s.samplesFromThisLoad)
-        throw ConversionError("The module \"" + window.moduleFileName()
-                              + "\" has no digi samples from this load: load it again and pick its .D15 file.");
+        throw ConversionError("The module " + quoted(window.moduleFileName())
+                              + " has no digi samples from this load: load it again and pick its .D15 file.");
     const std::uint8_t page = s.ModuleImage[s.sampleSegment + 4];
     const unsigned P = playerAddressFor(page < 0x10);
     const std::size_t stubStart = reserveCode(29);
@@ -188,7 +198,7 @@ void Converter::SaveTMC()
     requireModuleBytes(38, "the speed byte at offset 37");
     const unsigned speed = s.ModuleImage[37];
     if (speed < 1 || speed > 4)
-        throw ConversionError("The module \"" + window.moduleFileName() + "\" has speed " + std::to_string(speed)
+        throw ConversionError("The module " + quoted(window.moduleFileName()) + " has speed " + std::to_string(speed)
                               + "; a Theta Music Composer module plays 1 to 4 times per frame.");
     unsigned P = playerAddressFor(false);
     const unsigned L = StubLengthTable[speed];
@@ -270,34 +280,47 @@ void Converter::SaveSAPfile()
 
 void Converter::saveCommon()
 {
-    const std::string modulePath = window.moduleFileName();
-    const std::string extension = extensionOf(modulePath);
-    s.formatIndex = 0;
-    while (s.formatIndex < kFormatCount && !equalsIgnoringCase(extension, FormatTable[s.formatIndex].extension))
-        ++s.formatIndex;
-
-    // What a failed save puts back: the image and the boxes the header filled in.
+    // What a failed save puts back: the whole conversion state as it was, and the boxes
+    // that the header filled in.
     const std::size_t imageEnd = s.imageEnd;
     const std::vector<std::uint8_t> tail(s.ModuleImage.begin() + static_cast<long>(imageEnd), s.ModuleImage.end());
+    const std::string sapPath = s.sapPath, nameValue = s.nameValue, authorValue = s.authorValue, dateValue = s.dateValue;
+    const unsigned formatIndex = s.formatIndex;
+    const int songCount = s.songCount;
+    const std::vector<InputFile> inputs = s.inputs;
     const bool nameEmpty = window.nameText().empty();
     const bool authorEmpty = window.authorText().empty();
     const bool dateEmpty = window.dateText().empty();
 
+    const std::string modulePath = window.moduleFileName();
+    const std::string extension = extensionOf(modulePath);
+    std::size_t written = 0;
     try {
+        s.formatIndex = 0;
+        while (s.formatIndex < kFormatCount && !equalsIgnoringCase(extension, FormatTable[s.formatIndex].extension))
+            ++s.formatIndex;
         if (s.formatIndex == kFormatCount)
-            throw ConversionError("The module \"" + modulePath
-                                  + "\" has no extension this program converts: CMC, MPT, MD1, TMC, TM8 or COM.");
+            throw ConversionError("The module " + quoted(modulePath)
+                                  + " has no extension this program converts: CMC, MPT, MD1, TMC, TM8 or COM.");
         if (!s.moduleComplete)
-            throw ConversionError("The module \"" + modulePath
-                                  + "\" is larger than the 128000-byte buffer and cannot be converted.");
+            throw ConversionError("The module " + quoted(modulePath)
+                                  + " is larger than the 128000-byte buffer and cannot be converted.");
         s.songCount = 1;
         (this->*FormatTable[s.formatIndex].save)();
         s.sapFile.write(s.ModuleImage.data(), s.imageEnd);
+        written = s.sapFile.bytesWritten();
         s.sapFile.commit();
     } catch (const std::exception& e) {
         s.sapFile.discard();
         s.imageEnd = imageEnd;
         std::copy(tail.begin(), tail.end(), s.ModuleImage.begin() + static_cast<long>(imageEnd));
+        s.sapPath = sapPath;
+        s.nameValue = nameValue;
+        s.authorValue = authorValue;
+        s.dateValue = dateValue;
+        s.formatIndex = formatIndex;
+        s.songCount = songCount;
+        s.inputs = inputs;
         if (nameEmpty)
             window.setNameText("");
         if (authorEmpty)
@@ -308,9 +331,8 @@ void Converter::saveCommon()
         return;
     }
 
-    std::error_code error;
-    const auto length = std::filesystem::file_size(s.sapPath, error);
-    s.sizeText = std::to_string(error ? s.sapFile.bytesWritten() : length);
+    // The whole file, text lines and image
+    s.sizeText = std::to_string(written);
     window.setSapValue(s.sizeText);
     s.moduleLoaded = 0;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace orvex {
 
@@ -27,31 +28,27 @@ constexpr std::array<char16_t, 128> kHighHalf{
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-// Decodes one UTF-8 sequence at `i`; returns U+FFFD for a malformed one.
+constexpr char32_t kMalformed = 0xFFFFFFFF;
+
+// Decodes one UTF-8 sequence at `i`; kMalformed for a sequence that is cut, overlong,
+// a surrogate or above U+10FFFF.
 char32_t nextCodePoint(std::string_view text, std::size_t& i)
 {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80)
         return lead;
-    int follow = 0;
-    char32_t point = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        follow = 1;
-        point = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        follow = 2;
-        point = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        follow = 3;
-        point = lead & 0x07;
-    } else {
-        return 0xFFFD;
-    }
+    const int follow = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
+    if (follow < 0)
+        return kMalformed;
+    char32_t point = lead & (0x3F >> follow);
     for (int k = 0; k < follow; ++k) {
         if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
-            return 0xFFFD;
+            return kMalformed;
         point = (point << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
     }
+    const char32_t shortest = follow == 1 ? 0x80 : follow == 2 ? 0x800 : 0x10000;
+    if (point < shortest || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return kMalformed;
     return point;
 }
 
@@ -62,8 +59,13 @@ void appendUtf8(std::string& out, char32_t point)
     } else if (point < 0x800) {
         out += static_cast<char>(0xC0 | (point >> 6));
         out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
+    } else if (point < 0x10000) {
         out += static_cast<char>(0xE0 | (point >> 12));
+        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (point >> 18));
+        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (point & 0x3F));
     }
@@ -71,7 +73,7 @@ void appendUtf8(std::string& out, char32_t point)
 
 } // namespace
 
-std::string utf8ToWindows1250(std::string_view text)
+std::string utf8ToWindows1250(std::string_view text, std::u32string* missing)
 {
     std::string out;
     out.reserve(text.size());
@@ -88,9 +90,29 @@ std::string utf8ToWindows1250(std::string_view text)
                 break;
             }
         }
+        if (byte == '?' && missing && point != kMalformed && missing->find(point) == std::u32string::npos)
+            *missing += point;
         out += byte;
     }
     return out;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        if (nextCodePoint(text, i) == kMalformed)
+            return false;
+    }
+    return true;
+}
+
+std::string describeCharacter(char32_t point)
+{
+    std::string text = "'";
+    appendUtf8(text, point);
+    char code[16];
+    std::snprintf(code, sizeof code, "' (U+%04X)", static_cast<unsigned>(point));
+    return text + code;
 }
 
 std::string windows1250ToUtf8(std::string_view text)

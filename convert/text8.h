@@ -7,7 +7,16 @@
 
 namespace orvex {
 
-std::string utf8ToWindows1250(std::string_view text);
+// Characters that the code page lacks become '?'; when `missing` is given, they are
+// added to it, each once. Malformed UTF-8 (overlong forms included) gives '?' too.
+std::string utf8ToWindows1250(std::string_view text, std::u32string* missing = nullptr);
 std::string windows1250ToUtf8(std::string_view text);
+
+// True when the text is well-formed UTF-8: shortest forms only, no surrogates, nothing
+// above U+10FFFF.
+bool isValidUtf8(std::string_view text);
+
+// The character as UTF-8 with its code point, for messages: "'日' (U+65E5)".
+std::string describeCharacter(char32_t point);
 
 } // namespace orvex

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
@@ -116,6 +117,11 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
+    // The boxes each fill one header line: what is typed or pasted holds no control
+    // characters.
+    auto* oneLine = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\x00-\\x1F\\x7F]*")), this);
+    for (QLineEdit* box : {Edit1, Edit2, Edit3})
+        box->setValidator(oneLine);
 
     connect(Label9, &Label::pressed, this, &TSW::Label9MouseDown);
     connect(Label10, &Label::pressed, this, &TSW::Label10MouseDown);

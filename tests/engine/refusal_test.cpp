@@ -27,14 +27,15 @@ struct Refusal {
 
 void PrintTo(const Refusal& r, std::ostream* out) { *out << r.label; }
 
-// Loads the module and aims "Save SAP file as..." at out.sap.
-std::function<void(Bench&)> loaded(const std::string& name, const Bytes& bytes, std::function<void(Bench&)> more = {})
+// Loads the module and aims "Save SAP file as..." at a file of the folder.
+std::function<void(Bench&)> loaded(const std::string& name, const Bytes& bytes, std::function<void(Bench&)> more = {},
+                                   const std::string& target = "out.sap")
 {
     return [=](Bench& b) {
         if (more)
             more(b);
         b.load(b.put(name, bytes));
-        b.window.saveAnswer = b.dir / "out.sap";
+        b.window.saveAnswer = b.dir / target;
     };
 }
 
@@ -66,9 +67,14 @@ TEST_P(Refusals, OneMessageAndNothingChanged)
     ASSERT_TRUE(b.window.errors.empty()) << b.window.errors.front();
 
     const auto files = b.dir.listing();
-    const auto image = b.state->ModuleImage;
-    const std::size_t imageEnd = b.state->imageEnd;
-    const std::uint8_t moduleLoaded = b.state->moduleLoaded;
+    const orvex::ConversionState& s = *b.state;
+    const auto image = s.ModuleImage;
+    const auto summary = [&s] {
+        return std::to_string(s.imageEnd) + "|" + std::to_string(s.moduleLoaded) + "|" + s.sapPath + "|" + s.nameValue
+               + s.authorValue + s.dateValue + "|" + std::to_string(s.formatIndex) + "|" + std::to_string(s.songCount)
+               + "|" + std::to_string(s.inputs.size());
+    };
+    const std::string state = summary();
     const std::string boxes = b.window.name + "|" + b.window.author + "|" + b.window.date, sap = b.window.sapValue;
 
     const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, limited{r.fileSizeLimit, RLIM_INFINITY};
@@ -87,9 +93,8 @@ TEST_P(Refusals, OneMessageAndNothingChanged)
     EXPECT_EQ(b.window.name + "|" + b.window.author + "|" + b.window.date, boxes);
     EXPECT_EQ(b.window.sapValue, sap);
     if (r.command != Command::Load) {
-        EXPECT_EQ(b.state->moduleLoaded, moduleLoaded);
-        EXPECT_EQ(b.state->imageEnd, imageEnd);
-        EXPECT_TRUE(b.state->ModuleImage == image) << "the image changed";
+        EXPECT_EQ(summary(), state);
+        EXPECT_TRUE(s.ModuleImage == image) << "the image changed";
     } else {
         b.saveAs("after.sap");
         EXPECT_EQ(b.dir.listing(), files);
@@ -144,28 +149,25 @@ INSTANTIATE_TEST_SUITE_P(
                     b.window.saveAnswer = b.dir / "out.sap";
                 },
                 Command::SaveAs, "song.md1\" has no digi samples from this load"},
-        Refusal{"target_folder_missing",
-                [](Bench& b) {
-                    b.load(b.put("a.com", kCom));
-                    b.window.saveAnswer = b.dir / "no/such/x.sap";
-                },
-                Command::SaveAs, "Cannot write the SAP file \""},
+        Refusal{"target_folder_missing", loaded("a.com", kCom, {}, "no/such/x.sap"), Command::SaveAs,
+                "Cannot write the SAP file \""},
         Refusal{"target_is_a_folder",
-                [](Bench& b) {
-                    b.load(b.put("a.com", kCom));
-                    std::filesystem::create_directory(b.dir / "a.SAP");
-                },
-                Command::Save, "a.SAP\": Is a directory"},
+                loaded("a.com", kCom, [](Bench& b) { std::filesystem::create_directory(b.dir / "a.SAP"); }),
+                Command::Save, "a.SAP\": it is a folder, not a regular file."},
+        Refusal{"onto_the_module", loaded("a.mpt", kCom, {}, "a.mpt"), Command::SaveAs, "a.mpt\" is the module file \""},
+        Refusal{"onto_its_player", loaded("a.tmc", kCom, {}, "players/tmc_0500.plr"), Command::SaveAs,
+                "tmc_0500.plr\" is the player file \""},
         Refusal{"write_fails_midway", loaded("a.com", kCom), Command::SaveAs, "out.sap\": File too large", 200},
         Refusal{"module_missing", loading("missing.mpt", std::nullopt), Command::Load,
                 "missing.mpt\": No such file or directory"},
-        Refusal{"module_is_a_folder", loading("players", std::nullopt), Command::Load, "players\": Is a directory"},
+        Refusal{"module_is_a_folder", loading("players", std::nullopt), Command::Load,
+                "players\": it is a folder, not a regular file."},
         Refusal{"samples_missing", loading("m.md1", kCom), Command::Load, "none.d15\": No such file or directory"},
         Refusal{"samples_empty", loading("m.md1", kCom, Bytes{}), Command::Load, "s.d15\" is empty"},
         Refusal{"samples_past_FFFF", loading("m.md1", kCom, Bytes(40, 0)), Command::Load,
                 "s.d15\" (40 bytes from $FFE0) would run past the end of Atari memory"},
         Refusal{"no_room_for_sample_header", loading("m.md1", module(0x2000, 128000 - 3), d15(0x40, 300)),
-                Command::Load, "no room for the digi samples"},
+                Command::Load, "needs 4 bytes and the module leaves 3 of the 128000-byte buffer"},
         Refusal{"samples_cut", loading("m.md1", module(0x2000, 128000 - 303), d15(0x40, 300)), Command::Load,
                 "s.d15\" does not fit in the 128000-byte buffer"},
         Refusal{"samples_padding_cut", loading("m.md1", module(0x2000, 128000 - 404), d15(0x40, 300)),

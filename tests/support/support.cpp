@@ -80,9 +80,12 @@ std::map<std::string, std::string> TempDir::listing() const
 {
     std::map<std::string, std::string> entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
+        const auto status = entry.symlink_status();
         entries[entry.path().lexically_relative(path_).string()]
-            = entry.is_directory() ? "folder"
-                                   : std::to_string(int(entry.status().permissions())) + " " + textOf(readFile(entry.path()));
+            = is_symlink(status)      ? "link to " + read_symlink(entry.path()).string()
+              : is_directory(status)    ? "folder"
+              : is_regular_file(status) ? std::to_string(int(status.permissions())) + " " + textOf(readFile(entry.path()))
+                                        : "special file";
     }
     return entries;
 }

@@ -35,7 +35,8 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    // Every entry below the folder: "folder", or a file's permissions and bytes
+    // Every entry below the folder: "folder", "link to ...", "special file", or a
+    // file's permissions and bytes
     std::map<std::string, std::string> listing() const;
 
 private:

@@ -150,6 +150,15 @@ private slots:
         }
     }
 
+    // Each box fills one header line: pasted text with a control character is refused.
+    void pastedText()
+    {
+        f->w.Edit1->setText("Tune");
+        for (const char* pasted : {"a\nb", "\x1B[2J", "\t", "\x7F", "\u0142"})
+            f->w.Edit1->insert(QString::fromUtf8(pasted));
+        QCOMPARE(f->w.Edit1->text(), QString::fromUtf8("Tune\u0142"));
+    }
+
     void sameBytesAsThePlainConversion_data()
     {
         QTest::addColumn<QString>("file");

@@ -1,0 +1,225 @@
+// orvex-convert never destroys an input, a special file or a protected file: each case
+// with its exit status, its message and what is left on disk.
+
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace support;
+namespace fs = std::filesystem;
+
+struct Case {
+    const char* label;
+    std::function<void(Bench&)> setup;  // beyond song.mpt, song.md1, s.d15 and the players
+    std::vector<std::string> args;      // "@name" stands for the file in the test's folder
+    int status;
+    const char* said;                   // in the one message line (or the warning)
+    const char* writes;                 // the one entry the run may change ("" none)
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.label; }
+
+class Safety : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Safety, MessageStatusAndDisk)
+{
+    const Case& c = GetParam();
+    Bench b;
+    b.putPlayer("mpt_0500.plr", player(90));
+    b.put("song.mpt", module(0x3000, 500));
+    b.put("song.md1", module(0x3000, 500));
+    b.put("s.d15", d15(0x50, 288));
+    b.put("old.sap", bytesOf("an older file"));
+    c.setup(b);
+    const auto before = b.dir.listing();
+    std::vector<std::string> args = {"timeout", "20", ORVEX_CONVERT, "-p", b.players};
+    for (const std::string& a : c.args)
+        args.push_back(a.starts_with("@") ? b.dir / a.substr(1) : a);
+
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 2 ? 2 : *c.said ? 1 : 0) << r.err;
+    auto after = b.dir.listing();
+    if (*c.writes) {
+        EXPECT_EQ(after.count(c.writes), 1u);
+        after.erase(c.writes);
+        auto expected = before;
+        expected.erase(c.writes);
+        EXPECT_EQ(after, expected);
+    } else {
+        EXPECT_EQ(after, before);
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+void link(Bench& b, const char* to, const char* name) { fs::create_symlink(to, b.dir / name); }
+
+const std::string kLong(251, 'x'), kLongName = kLong + ".sap";  // 255 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Safety,
+    ::testing::Values(
+        Case{"onto_the_module", [](Bench&) {}, {"-o", "@song.mpt", "@song.mpt"}, 1,
+             "song.mpt\" is the module file \"", ""},
+        Case{"onto_the_module_by_hard_link", [](Bench& b) { fs::create_hard_link(b.dir / "song.mpt", b.dir / "h.sap"); },
+             {"-o", "@h.sap", "@song.mpt"}, 1, "h.sap\" is the module file", ""},
+        Case{"onto_the_module_by_link", [](Bench& b) { link(b, "song.mpt", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
+             1, "l.sap\" is the module file", ""},
+        Case{"onto_the_samples", [](Bench&) {}, {"-s", "@s.d15", "-o", "@s.d15", "@song.md1"}, 1,
+             "s.d15\" is the digi-sample file", ""},
+        Case{"onto_the_player", [](Bench&) {}, {"-o", "@players/mpt_0500.plr", "@song.mpt"}, 1,
+             "mpt_0500.plr\" is the player file", ""},
+        Case{"a_device", [](Bench&) {}, {"-o", "/dev/null", "@song.mpt"}, 1, "\"/dev/null\": it is a device", ""},
+        Case{"a_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.sap").c_str(), 0644); }, {"-o", "@f.sap", "@song.mpt"}, 1,
+             "f.sap\": it is a FIFO, not a regular file.", ""},
+        Case{"a_socket",
+             [](Bench& b) {
+                 sockaddr_un address{};
+                 address.sun_family = AF_UNIX;
+                 std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (b.dir / "s.sap").c_str());
+                 ::bind(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&address), sizeof address);
+             },
+             {"-o", "@s.sap", "@song.mpt"}, 1, "s.sap\": it is a socket", ""},
+        Case{"a_folder", [](Bench& b) { fs::create_directory(b.dir / "d.sap"); }, {"-o", "@d.sap", "@song.mpt"}, 1,
+             "d.sap\": it is a folder", ""},
+        Case{"a_link_loop",
+             [](Bench& b) {
+                 link(b, "loop2", "loop1");
+                 link(b, "loop1", "loop2");
+             },
+             {"-o", "@loop1", "@song.mpt"}, 1, "loop1\": Too many levels of symbolic links.", ""},
+        Case{"module_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.mpt").c_str(), 0644); }, {"@f.mpt"}, 1,
+             "f.mpt\": it is a FIFO, not a regular file.", ""},
+        Case{"samples_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.d15").c_str(), 0644); },
+             {"-s", "@f.d15", "@song.md1"}, 1, "f.d15\": it is a FIFO", ""},
+        Case{"player_fifo",
+             [](Bench& b) {
+                 b.put("t.tmc", module(0x3000, 500));
+                 ::mkfifo((b.players + "/tmc_0500.plr").c_str(), 0644);
+             },
+             {"@t.tmc"}, 1, "tmc_0500.plr\": it is a FIFO", ""},
+        Case{"com_of_5_bytes", [](Bench& b) { b.put("five.com", hex("FF FF 00 80 00")); }, {"@five.com"}, 1,
+             "five.com\" is too short (5 bytes)", ""},
+        Case{"overlong_utf8", [](Bench&) {}, {"-n", "\xC0\x80", "@song.mpt"}, 2, "the name is not valid UTF-8", ""},
+        Case{"bell", [](Bench&) {}, {"-n", "\a", "@song.mpt"}, 1, "The name holds the control character 0x07", ""},
+        Case{"escape", [](Bench&) {}, {"-a", "\x1B[2J", "@song.mpt"}, 1, "The author holds the control character 0x1B",
+             ""},
+        Case{"delete", [](Bench&) {}, {"-d", "19\x7F", "@song.mpt"}, 1, "The date holds the control character 0x7F", ""},
+        Case{"unknown_option", [](Bench&) {}, {"-a", "Me", "-Zq", "@song.mpt"}, 2, "unknown option '-Z'", ""},
+        Case{"name_with_a_line_break", [](Bench&) {}, {"@new\nline.mpt"}, 1, "new\\nline.mpt\": No such file", ""},
+        // What is written
+        Case{"through_a_link",
+             [](Bench& b) {
+                 fs::create_directory(b.dir / "real");
+                 link(b, "real/old.sap", "l.sap");
+                 fs::copy_file(b.dir / "old.sap", b.dir / "real/old.sap");
+             },
+             {"-o", "@l.sap", "@song.mpt"}, 0, "", "real/old.sap"},
+        Case{"through_a_dangling_link", [](Bench& b) { link(b, "new.sap", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
+             0, "", "new.sap"},
+        Case{"longest_name", [](Bench&) {}, {"-o", "@" + kLongName, "@song.mpt"}, 0, "", kLongName.c_str()},
+        Case{"proc_file", [](Bench& b) { link(b, "/proc/version", "v.com"); }, {"@v.com"}, 0, "", "v.SAP"},
+        Case{"letters_without_a_code_page_form", [](Bench&) {}, {"-n", "\u65E5\u0151", "-o", "@old.sap", "@song.mpt"}, 0,
+             "warning: the name's character '\u65E5' (U+65E5) has no Windows-1250 form and is written as '?'",
+             "old.sap"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(Safety, StandardOutput)
+{
+    Bench b;
+    b.putPlayer("mpt_0500.plr", player(90));
+    const std::string song = b.put("song.mpt", module(0x3000, 500));
+    const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "-o", "-", song});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    b.load(song);
+    EXPECT_EQ(r.out, textOf(readFile(b.saveAs("window.sap"))));
+    EXPECT_EQ(run({"sh", "-c", std::string(ORVEX_CONVERT) + " --help > /dev/full"}).status, 1);
+}
+
+// Stopped at random moments, a conversion leaves the old file or the whole new one, and
+// no temporary file.
+TEST(Safety, Signals)
+{
+    Bench b;
+    const std::string song = b.put("big.com", module(0x2000, 128000));
+    const Bytes converted = b.convert("copy.com", module(0x2000, 128000));
+    std::mt19937 random(7);
+    int stopped = 0;
+    for (int run = 0; run < 60; ++run) {
+        const int signal = run % 3 == 0 ? SIGTERM : run % 3 == 1 ? SIGINT : SIGHUP;
+        b.put("out.sap", bytesOf("old"));
+        const std::string target = b.dir / "out.sap";
+        const char* argv[] = {ORVEX_CONVERT, "-o", target.c_str(), song.c_str(), nullptr};
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid;
+        ASSERT_EQ(posix_spawn(&pid, ORVEX_CONVERT, &quiet, nullptr, const_cast<char**>(argv), environ), 0);
+        ::usleep(random() % 4000);
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        posix_spawn_file_actions_destroy(&quiet);
+        const Bytes left = readFile(target);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            EXPECT_EQ(left, converted);
+        } else {
+            EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) || WTERMSIG(status) == signal);
+            ++stopped;
+        }
+        EXPECT_TRUE(left == converted || left == bytesOf("old"));
+        EXPECT_EQ(b.dir.listing().size(), 5u) << "a temporary file was left";
+    }
+    std::printf("%d of 60 conversions stopped before their end\n", stopped);
+}
+
+// Write permission is the user's, as cp sees it; a replaced file keeps its owner.
+TEST(Safety, Permissions)
+{
+    Bench b;
+    ASSERT_EQ(::geteuid(), 0u) << "the test runs as root, to act as the user nobody";
+    fs::permissions(b.dir.path(), fs::perms::all);
+    b.putPlayer("mpt_0500.plr", player(90));
+    const std::string song = b.put("song.mpt", module(0x3000, 500));
+    const std::string theirs = b.put("theirs.sap", bytesOf("nobody's")), locked = b.put("locked.sap", bytesOf("keep"));
+    for (const std::string& path : {theirs, locked, b.dir / "."})
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ::chmod(theirs.c_str(), 0600);
+    ::chmod(locked.c_str(), 0444);
+    const std::vector<std::string> asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                               ORVEX_CONVERT, "-p", b.players, "-o"};
+
+    auto args = asNobody;
+    args.insert(args.end(), {locked, song});
+    const Outcome refused = run(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("locked.sap\": Permission denied."), std::string::npos) << refused.err;
+    EXPECT_EQ(readFile(locked), bytesOf("keep"));
+
+    EXPECT_EQ(run({ORVEX_CONVERT, "-p", b.players, "-o", theirs, song}).status, 0);
+    struct stat info {};
+    ::stat(theirs.c_str(), &info);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+} // namespace
