@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,23 +31,55 @@ std::atomic<bool> slotLive[kSlots];
 
 class TemporaryFile {
 public:
-    // A slot holding "<folder>/.orvex-XXXXXX", ready for mkstemp.
-    TemporaryFile(const std::string& folder, const std::string& target)
+    // A slot for "<folder>/.orvex-XXXXXX".
+    TemporaryFile(const std::string& folder, const std::string& target) : pattern_(folder + "/.orvex-XXXXXX")
     {
-        const std::string pattern = folder + "/.orvex-XXXXXX";
         for (int i = 0; i < kSlots && index_ < 0; ++i) {
             if (!slotTaken[i].exchange(true))
                 index_ = i;
         }
-        if (index_ < 0 || pattern.size() >= kPathRoom) {
+        if (index_ < 0 || pattern_.size() >= kPathRoom) {
             release();
             throw ConversionError(cannotWrite(target, index_ < 0 ? EMFILE : ENAMETOOLONG));
         }
-        std::memcpy(slotPaths[index_], pattern.c_str(), pattern.size() + 1);
-        slotLive[index_] = true;
+        reset();
     }
     ~TemporaryFile() { release(); }
     char* path() { return slotPaths[index_]; }
+
+    // The pattern again, ready for mkstemp.
+    void reset()
+    {
+        slotLive[index_] = false;
+        std::memcpy(slotPaths[index_], pattern_.c_str(), pattern_.size() + 1);
+        slotLive[index_] = true;
+        named_ = true;
+    }
+    // The file is open without a name.
+    void unnamed() { named_ = false; }
+    // Gives the file without a name open as `fd` a fresh name from the pattern.
+    bool link(int fd)
+    {
+        static thread_local std::mt19937 random(std::random_device{}());
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        char* suffix = path() + pattern_.size() - 6;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            for (int i = 0; i < 6; ++i)
+                suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path(), AT_SYMLINK_FOLLOW) == 0)
+                return named_ = true;
+            if (errno != EEXIST)
+                break;
+        }
+        return false;
+    }
+    // After a failure: the file goes, if it has a name.
+    void remove()
+    {
+        if (named_)
+            ::unlink(path());
+        renamed();
+    }
     // The file has been renamed: nothing is left to remove.
     void renamed() { slotLive[index_] = false; }
 
@@ -58,7 +91,9 @@ private:
             slotTaken[index_] = false;
         }
     }
+    std::string pattern_;
     int index_ = -1;
+    bool named_ = false;
 };
 
 // Writes all of `bytes`; returns 0 or the error.
@@ -171,26 +206,44 @@ void SapOutput::commit()
     data_.clear();
 }
 
-void SapOutput::replaceTarget()
+int SapOutput::fill(int fd) const
 {
-    const std::string folder = folderOf(resolved_);
-    TemporaryFile temporary(folder, target_);
-    const int fd = ::mkstemp(temporary.path());
-    if (fd < 0)
-        throw ConversionError(cannotWrite(target_, errno));
     // The owner first: a change of owner may clear the mode's set-ID bits. Where the
     // process may not give the file its old owner, it keeps what it may.
     if (exists_ && ::fchown(fd, owner_, group_) != 0)
         (void)::fchown(fd, static_cast<uid_t>(-1), group_);
-    int error = ::fchmod(fd, exists_ ? mode_ : 0666 & ~creationMask()) != 0 ? errno : 0;
-    if (!error)
-        error = writeAll(fd, data_);
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
+    if (::fchmod(fd, exists_ ? mode_ : 0666 & ~creationMask()) != 0)
+        return errno;
+    if (const int error = writeAll(fd, data_))
+        return error;
+    return ::fsync(fd) != 0 ? errno : 0;
+}
+
+void SapOutput::replaceTarget()
+{
+    const std::string folder = folderOf(resolved_);
+    TemporaryFile temporary(folder, target_);
+    int error = 0;
+    // Where the file system can, the file has no name until it is complete, so that
+    // not even a killed process leaves it behind; it is named only for the rename.
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        temporary.unnamed();
+    if (fd >= 0 && !(error = fill(fd)) && !temporary.link(fd)) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        temporary.reset();
+        fd = ::mkstemp(temporary.path());
+        if (fd < 0)
+            throw ConversionError(cannotWrite(target_, errno));
+        error = fill(fd);
+    }
     if (!error && ::rename(temporary.path(), resolved_.c_str()) != 0)
         error = errno;
     if (error)
-        ::unlink(temporary.path());
+        temporary.remove();
     else
         temporary.renamed();
     ::close(fd);

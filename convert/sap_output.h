@@ -55,6 +55,7 @@ public:
     static void removeTemporaryFiles() noexcept;
 
 private:
+    int fill(int fd) const;
     void replaceTarget();
 
     bool open_ = false;
