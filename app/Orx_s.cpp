@@ -28,6 +28,8 @@ Tscreen::Tscreen(QWidget* owner) : QDialog(owner)
     Zegar = new QTimer(this);
     Zegar->setObjectName(QStringLiteral("Zegar"));
     Zegar->setInterval(3000);
+    // Never a moment early: a coarse timer may fire up to 5% before its time.
+    Zegar->setTimerType(Qt::PreciseTimer);
     Zegar->start();
     connect(Zegar, &QTimer::timeout, this, &Tscreen::ZegarTimer);
 

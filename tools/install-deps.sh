@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev cc65 libgme-dev libgtest-dev \
-fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev xvfb xauth imagemagick"
+libxcb1-dev fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev xvfb xauth x11-utils openbox imagemagick"
 
 missing=""
 for p in $packages; do

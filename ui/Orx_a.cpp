@@ -1,10 +1,13 @@
 #include "Orx_a.h"
 
+#include "chunky_font.h"
 #include "fonts.h"
+#include "frame.h"
 #include "picture.h"
 #include "ui_Orx_a.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QImage>
 #include <QKeyEvent>
@@ -129,6 +132,9 @@ Tquill::Tquill(QWidget* owner) : QDialog(owner)
         loadBitmapFile(picture);
 
     scroll->setText(QString::fromLatin1(ScrollerText));
+    // Without the Atari font, our own chunky lettering, as wide as the limits expect
+    if (!QFontDatabase::families().contains(QStringLiteral("Atari Classic Chunky")))
+        scroll->setPixmap(orvex::ui::chunkyText(scroll->text(), Qt::white));
     scroll->adjustSize();
 }
 
@@ -141,11 +147,13 @@ void Tquill::Timer1Timer()
 
 void Tquill::Image1MouseDown(Qt::MouseButton)
 {
+    pressPending_ = true;
     Timer1->stop();
 }
 
 void Tquill::Image1MouseUp(Qt::MouseButton)
 {
+    pressPending_ = false;
     if (!Timer1->isActive())
         Timer1->start();
 }
@@ -179,13 +187,18 @@ void Tquill::scrollometrTimer()
 
 void Tquill::showEvent(QShowEvent* event)
 {
-    // Centred on the screen each time it is shown, not on the main window.
-    if (QScreen* shownOn = QWidget::screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(shownOn->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    // Centred on the screen, frame included, each time it is shown, not on the main
+    // window.
+    orvex::ui::centreWhenFramed(this);
     QDialog::showEvent(event);
+}
+
+void Tquill::hideEvent(QHideEvent* event)
+{
+    // A press on the picture whose release cannot come any more counts as released.
+    if (pressPending_)
+        Image1MouseUp(Qt::NoButton);
+    QDialog::hideEvent(event);
 }
 
 void Tquill::keyPressEvent(QKeyEvent* event)

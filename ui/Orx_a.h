@@ -65,7 +65,11 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool pressPending_ = false;  // a button pressed on the picture is still down
 };
 
 extern Tquill* quill;

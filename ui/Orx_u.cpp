@@ -1,14 +1,19 @@
 #include "Orx_u.h"
 
 #include "Orx_a.h"
-#include "Orx_s.h"
 #include "fonts.h"
+#include "frame.h"
 #include "text8.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QRegularExpressionValidator>
@@ -18,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <stdexcept>
 
 TSW* SW = nullptr;
@@ -117,6 +123,7 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
+    setAcceptDrops(true);
     // The boxes each fill one header line: what is typed or pasted holds no control
     // characters.
     auto* oneLine = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\x00-\\x1F\\x7F]*")), this);
@@ -175,8 +182,7 @@ void TSW::titleReleased(Label* title, QMenu* menu, int xAddend)
 {
     title->setFontColor(QColor(0, 0, 0));
     // Just below the title, from where the window's outer frame stands now
-    const QRect frame = frameGeometry();
-    menu->popup(QPoint(frame.left() + title->x() + xAddend, frame.top() + title->y() + 35));
+    menu->popup(orvex::ui::menuPoint(orvex::ui::clientOrigin(this), orvex::ui::frameExtents(this), title->pos(), xAddend));
 }
 
 void TSW::Label9MouseDown(Qt::MouseButton)
@@ -273,20 +279,16 @@ void TSW::oxClick()
 
 void TSW::FormActivate()
 {
-    if (::screen && isVisible())
-        ::screen->exec();
+    if (firstActivation_ && isVisible())
+        firstActivation_();
 }
 
 void TSW::showEvent(QShowEvent* event)
 {
-    // Centred on the screen when first shown, frame included where it is known
+    // Centred on the screen when first shown, frame included
     if (!placed_) {
         placed_ = true;
-        if (const QScreen* where = QGuiApplication::primaryScreen()) {
-            const QRect frame = frameGeometry();
-            const QPoint corner = where->availableGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
-            move(corner);
-        }
+        orvex::ui::centreWhenFramed(this);
     }
     QWidget::showEvent(event);
 }
@@ -300,6 +302,36 @@ bool TSW::event(QEvent* event)
         QTimer::singleShot(0, this, &TSW::FormActivate);
     }
     return QWidget::event(event);
+}
+
+namespace {
+
+// The one local file, not a folder, that a drop brings; empty for anything else.
+QString droppedFile(const QMimeData* data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls.front().isLocalFile() || !QFileInfo(urls.front().toLocalFile()).isFile())
+        return {};
+    return urls.front().toLocalFile();
+}
+
+} // namespace
+
+void TSW::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TSW::dropEvent(QDropEvent* event)
+{
+    const QString module = droppedFile(event->mimeData());
+    if (module.isEmpty())
+        return;
+    event->acceptProposedAction();
+    droppedModule_ = module;
+    LoadAtariMSX1Click();
+    droppedModule_.clear();
 }
 
 void TSW::closeEvent(QCloseEvent* event)
@@ -369,6 +401,11 @@ void TSW::setSapValue(const std::string& text)
 
 bool TSW::runModuleDialog()
 {
+    // A module dropped onto the window counts as that file confirmed in the dialog.
+    if (!droppedModule_.isEmpty()) {
+        OD.fileName = std::exchange(droppedModule_, QString());
+        return true;
+    }
     return orvex::ui::dialogs().run(this, OD);
 }
 

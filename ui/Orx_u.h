@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QMenu;
 
 class TSW : public QWidget, public Ui::TSW, public orvex::MainWindowLink {
@@ -35,6 +37,9 @@ public:
     static QString defaultPlayerFolder();
 
     orvex::ConversionState& conversionState() const { return *state_; }
+
+    // What FormActivate shows when the window first becomes active (the splash).
+    void setFirstActivation(std::function<void()> show) { firstActivation_ = std::move(show); }
 
     // MainWindowLink: what the conversion reads and writes of the window
     std::string nameText() const override;
@@ -87,6 +92,9 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    // One module file dropped onto the window is loaded as "Load Atari MSX" loads it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -98,6 +106,8 @@ private:
 
     orvex::ConversionState* state_;
     QString playerFolder_;
+    std::function<void()> firstActivation_;
+    QString droppedModule_;
     bool activated_ = false;
     bool placed_ = false;
 };

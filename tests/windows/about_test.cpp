@@ -114,6 +114,27 @@ private slots:
         QCOMPARE(q->scrollometr->isActive(), hotSpot);
     }
 
+    // A press whose release cannot come because the window hides counts as released.
+    void hiddenWhilePressed()
+    {
+        q->show();
+        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QTest::mousePress(q->Image1, Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(!q->Timer1->isActive());
+        q->hide();
+        QVERIFY(q->Timer1->isActive());
+    }
+
+    // Without the Atari font the scroller is drawn in our chunky font, 16 pixels per
+    // character, as wide as the limits -4080 and 168 expect.
+    void scrollerWidth()
+    {
+        QCOMPARE(q->scroll->size(), QSize(257 * 16, 16));
+        const QImage text = q->scroll->pixmap().toImage();
+        QCOMPARE(text.pixelColor(12 * 16 + 2, 0), QColor(Qt::white));  // the top of the heading's "O"
+        QCOMPARE(text.pixelColor(0, 0).alpha(), 0);                    // a space
+    }
+
     // The window keeps its screen and its moving controls when it is closed and shown
     // again; its timers run on meanwhile.
     void reopen()

@@ -2,10 +2,15 @@
 // states of the info and value areas, the tab order, and saves equal to the plain
 // conversion.
 
+#include "frame.h"
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 
 #include <memory>
@@ -58,6 +63,89 @@ private slots:
             QTRY_VERIFY(menu->isVisible());
             QCOMPARE(menu->frameGeometry().topLeft(), corner + offset);
             menu->close();
+        }
+    }
+
+    void framePoints_data()
+    {
+        QTest::addColumn<QMargins>("frame");  // left, top, right, bottom
+        QTest::addColumn<QPoint>("file");     // where the FILE menu opens for a client area at (300, 200)
+        QTest::addColumn<QPoint>("options");
+        QTest::addColumn<QPoint>("centred");  // the client area's corner centring the frame on 1024 x 768
+        QTest::newRow("no frame") << QMargins() << QPoint(326, 246) << QPoint(371, 246) << QPoint(343, 304);
+        QTest::newRow("openbox") << QMargins(1, 21, 1, 5) << QPoint(325, 225) << QPoint(370, 225) << QPoint(343, 312);
+        QTest::newRow("thick frame") << QMargins(4, 30, 6, 4) << QPoint(322, 216) << QPoint(367, 216) << QPoint(342, 317);
+    }
+
+    // The menu points and the centred place follow the window manager's frame.
+    void framePoints()
+    {
+        QFETCH(QMargins, frame);
+        QFETCH(QPoint, file);
+        QFETCH(QPoint, options);
+        QFETCH(QPoint, centred);
+        QCOMPARE(orvex::ui::menuPoint({300, 200}, frame, f->w.Label9->pos(), 10), file);
+        QCOMPARE(orvex::ui::menuPoint({300, 200}, frame, f->w.Label10->pos(), 15), options);
+        QCOMPARE(orvex::ui::centredClientOrigin({0, 0, 1024, 768}, f->w.size(), frame), centred);
+    }
+
+    // One module file dropped onto the window is loaded; anything else is not.
+    void drop_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("one module") << QStringList{"song.mpt"} << true;
+        QTest::newRow("two modules") << QStringList{"song.mpt", "song.tmc"} << false;
+        QTest::newRow("a folder") << QStringList{"players"} << false;
+        QTest::newRow("no such file") << QStringList{"gone.mpt"} << false;
+    }
+
+    void drop()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, loaded);
+        f->bench.put("song.mpt", module(0x2000, 300));
+        f->bench.put("song.tmc", module(0x2000, 300));
+        f->w.ox->trigger();
+        f->w.Edit1->setText("cleared at a load");
+        auto dropOn = [this](const QStringList& names) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& name : names)
+                urls << QUrl::fromLocalFile(QString::fromStdString(f->bench.dir / name.toStdString()));
+            data.setUrls(urls);
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&f->w, &enter);
+            QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&f->w, &drop);
+            return enter.isAccepted();
+        };
+        QCOMPARE(dropOn(files), loaded);
+        QCOMPARE(f->bench.state->moduleLoaded, loaded ? 1 : 0);
+        QCOMPARE(f->w.Label13->text(), loaded ? "mpt" : "none");
+        QCOMPARE(f->w.Edit1->text().isEmpty(), loaded);
+        QCOMPARE(f->w.OD.fileName, loaded ? QString::fromStdString(f->bench.dir / "song.mpt") : QString());
+
+        // An .MD1 module asks for its samples, as the menu's load does.
+        f->bench.put("d.md1", module(0x2000, 300));
+        f->dialogs.answers["ODS"] << QString::fromStdString(f->bench.put("d.d15", d15(0x50, 288)));
+        QVERIFY(dropOn({"d.md1"}));
+        QCOMPARE(f->w.Label13->text(), "md1");
+        QVERIFY(f->bench.state->samplesFromThisLoad);
+    }
+
+    // The bevels are single lowered lines: shadow on the top and left, light on the
+    // bottom and right.
+    void bevels()
+    {
+        const QImage window = f->w.grab().toImage();
+        for (QWidget* bevel : {f->w.Bevel1, f->w.Bevel2}) {
+            const QRect r = bevel->geometry();
+            QCOMPARE(window.pixelColor(r.left() + 5, r.top()), QColor(128, 128, 128));
+            QCOMPARE(window.pixelColor(r.left(), r.top() + 5), QColor(128, 128, 128));
+            QCOMPARE(window.pixelColor(r.left() + 5, r.bottom()), QColor(255, 255, 255));
+            QCOMPARE(window.pixelColor(r.right(), r.top() + 5), QColor(255, 255, 255));
+            QVERIFY(window.pixelColor(r.left() + 5, r.top() + 1) != QColor(255, 255, 255));
         }
     }
 

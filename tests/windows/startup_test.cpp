@@ -118,7 +118,7 @@ private slots:
         f.splash = [&](QWidget* owner) {
             auto* s = new Tscreen(owner);
             interval = s->Zegar->interval();
-            running = s->Zegar->isActive();
+            running = s->Zegar->isActive() && s->Zegar->timerType() == Qt::PreciseTimer;
             s->Zegar->blockSignals(true);  // the test gives the ticks
             s->installEventFilter(&shown);
             if (late)

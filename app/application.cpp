@@ -84,6 +84,11 @@ int runProgram(QApplication& app, const WindowFactory& windows)
         SW = windows.mainWindow();
         quill = windows.aboutBox(SW);
         ::screen = windows.splash(SW);
+        // The splash shows once, modally, when the main window first becomes active.
+        SW->setFirstActivation([] {
+            if (::screen)
+                ::screen->exec();
+        });
 
         // The program ends when the main window closes, whatever else is open.
         QObject::connect(SW, &TSW::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
