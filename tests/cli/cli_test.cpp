@@ -1,101 +1,257 @@
-// orvex-convert from the outside: the file it writes, its messages and exit statuses.
+// orvex-convert from the outside: each case with its exit status, its message and what
+// is left on disk (never an input, a special file or a protected file destroyed); the
+// file it writes, standard output, signals and permissions.
 
 #include "support.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <random>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
 using namespace support;
+namespace fs = std::filesystem;
 
-Outcome convert(std::vector<std::string> args)
+struct Case {
+    const char* label;
+    std::function<void(Bench&)> setup;  // beyond song.mpt, song.md1, s.d15 and the players
+    std::vector<std::string> args;      // "@name" stands for the file in the test's folder
+    int status;
+    const char* said;                   // in the one message line (or the warning)
+    const char* writes;                 // the one entry the run may change ("" none)
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.label; }
+
+class Cli : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Cli, MessageStatusAndDisk)
 {
-    args.insert(args.begin(), ORVEX_CONVERT);
-    return run(args);
+    const Case& c = GetParam();
+    Bench b;
+    b.putPlayer("mpt_0500.plr", player(90));
+    b.put("song.mpt", module(0x3000, 500));
+    b.put("song.md1", module(0x3000, 500));
+    b.put("s.d15", d15(0x50, 288));
+    b.put("old.sap", bytesOf("an older file"));
+    b.put("adr.md1", atariFile(0x2000, Bytes(0x2000, 1)));  // pages $20-$3F
+    b.put("adr.d15", d15(0x40, 1056));                      // pages $3F-$43
+    c.setup(b);
+    const auto before = b.dir.listing();
+    std::vector<std::string> args = {"timeout", "20", ORVEX_CONVERT, "-p", b.players};
+    for (const std::string& a : c.args)
+        args.push_back(a.starts_with("@") ? b.dir / a.substr(1) : a);
+
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 2 ? 2 : *c.said ? 1 : 0) << r.err;
+    auto after = b.dir.listing();
+    if (*c.writes) {
+        EXPECT_EQ(after.count(c.writes), 1u);
+        after.erase(c.writes);
+        auto expected = before;
+        expected.erase(c.writes);
+        EXPECT_EQ(after, expected);
+    } else {
+        EXPECT_EQ(after, before);
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
+void link(Bench& b, const char* to, const char* name) { fs::create_symlink(to, b.dir / name); }
+
+const std::string kLong(251, 'x'), kLongName = kLong + ".sap";  // 255 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Cli,
+    ::testing::Values(
+        Case{"no_module", [](Bench&) {}, {}, 2, "no MODULE given", ""},
+        Case{"two_modules", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 2, "one MODULE at a time", ""},
+        Case{"unknown_long_option", [](Bench&) {}, {"--bogus", "@song.mpt"}, 2, "unknown option '--bogus'", ""},
+        Case{"option_without_value", [](Bench&) {}, {"@song.mpt", "-o"}, 2, "option '-o' needs a value", ""},
+        Case{"empty_output_path", [](Bench&) {}, {"-o", "", "@song.mpt"}, 2, "the output path is empty", ""},
+        Case{"md1_without_samples", [](Bench&) {}, {"@song.md1"}, 2, "needs its .D15 digi-sample file", ""},
+        Case{"samples_without_md1", [](Bench&) {}, {"-s", "@s.d15", "@song.mpt"}, 2, "-s is only for .MD1", ""},
+        Case{"module_missing", [](Bench&) {}, {"-o", "@old.sap", "@gone.mpt"}, 1, "gone.mpt\": No such file", ""},
+        Case{"player_missing", [](Bench& b) { b.put("c.cmc", module(0x3000, 200)); }, {"@c.cmc"}, 1,
+             "cmc_0500.plr\": No such file or directory", ""},
+        Case{"unknown_extension", [](Bench& b) { b.put("song.xyz", module(0x3000, 200)); }, {"@song.xyz"}, 1,
+             "song.xyz\" has no extension", ""},
+        Case{"samples_missing", [](Bench&) {}, {"-s", "@none.d15", "@song.md1"}, 1, "none.d15\": No such file", ""},
+        Case{"folder_missing", [](Bench&) {}, {"-o", "@no/folder/x.sap", "@song.mpt"}, 1, "x.sap\": No such file", ""},
+        Case{"onto_the_module", [](Bench&) {}, {"-o", "@song.mpt", "@song.mpt"}, 1,
+             "song.mpt\" is the module file \"", ""},
+        Case{"onto_the_module_by_hard_link", [](Bench& b) { fs::create_hard_link(b.dir / "song.mpt", b.dir / "h.sap"); },
+             {"-o", "@h.sap", "@song.mpt"}, 1, "h.sap\" is the module file", ""},
+        Case{"onto_the_module_by_link", [](Bench& b) { link(b, "song.mpt", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
+             1, "l.sap\" is the module file", ""},
+        Case{"onto_the_samples", [](Bench&) {}, {"-s", "@s.d15", "-o", "@s.d15", "@song.md1"}, 1,
+             "s.d15\" is the digi-sample file", ""},
+        Case{"onto_the_player", [](Bench&) {}, {"-o", "@players/mpt_0500.plr", "@song.mpt"}, 1,
+             "mpt_0500.plr\" is the player file", ""},
+        Case{"a_device", [](Bench&) {}, {"-o", "/dev/null", "@song.mpt"}, 1, "\"/dev/null\": it is a device", ""},
+        Case{"a_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.sap").c_str(), 0644); }, {"-o", "@f.sap", "@song.mpt"}, 1,
+             "f.sap\": it is a FIFO, not a regular file.", ""},
+        Case{"a_socket",
+             [](Bench& b) {
+                 sockaddr_un address{};
+                 address.sun_family = AF_UNIX;
+                 std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (b.dir / "s.sap").c_str());
+                 ::bind(::socket(AF_UNIX, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&address), sizeof address);
+             },
+             {"-o", "@s.sap", "@song.mpt"}, 1, "s.sap\": it is a socket", ""},
+        Case{"a_folder", [](Bench& b) { fs::create_directory(b.dir / "d.sap"); }, {"-o", "@d.sap", "@song.mpt"}, 1,
+             "d.sap\": it is a folder", ""},
+        Case{"a_link_loop",
+             [](Bench& b) {
+                 link(b, "loop2", "loop1");
+                 link(b, "loop1", "loop2");
+             },
+             {"-o", "@loop1", "@song.mpt"}, 1, "loop1\": Too many levels of symbolic links.", ""},
+        Case{"module_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.mpt").c_str(), 0644); }, {"@f.mpt"}, 1,
+             "f.mpt\": it is a FIFO, not a regular file.", ""},
+        Case{"samples_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.d15").c_str(), 0644); },
+             {"-s", "@f.d15", "@song.md1"}, 1, "f.d15\": it is a FIFO", ""},
+        Case{"player_fifo",
+             [](Bench& b) {
+                 b.put("t.tmc", module(0x3000, 500));
+                 ::mkfifo((b.players + "/tmc_0500.plr").c_str(), 0644);
+             },
+             {"@t.tmc"}, 1, "tmc_0500.plr\": it is a FIFO", ""},
+        Case{"com_of_5_bytes", [](Bench& b) { b.put("five.com", hex("FF FF 00 80 00")); }, {"@five.com"}, 1,
+             "five.com\" is too short (5 bytes)", ""},
+        Case{"overlong_utf8", [](Bench&) {}, {"-n", "\xC0\x80", "@song.mpt"}, 2, "the name is not valid UTF-8", ""},
+        Case{"bell", [](Bench&) {}, {"-n", "\a", "@song.mpt"}, 1, "The name holds the control character 0x07", ""},
+        Case{"escape", [](Bench&) {}, {"-a", "\x1B[2J", "@song.mpt"}, 1, "The author holds the control character 0x1B",
+             ""},
+        Case{"delete", [](Bench&) {}, {"-d", "19\x7F", "@song.mpt"}, 1, "The date holds the control character 0x7F", ""},
+        Case{"unknown_option", [](Bench&) {}, {"-a", "Me", "-Zq", "@song.mpt"}, 2, "unknown option '-Z'", ""},
+        Case{"name_with_a_line_break", [](Bench&) {}, {"@new\nline.mpt"}, 1, "new\\nline.mpt\": No such file", ""},
+        // What is written
+        Case{"through_a_link",
+             [](Bench& b) {
+                 fs::create_directory(b.dir / "real");
+                 link(b, "real/old.sap", "l.sap");
+                 fs::copy_file(b.dir / "old.sap", b.dir / "real/old.sap");
+             },
+             {"-o", "@l.sap", "@song.mpt"}, 0, "", "real/old.sap"},
+        Case{"through_a_dangling_link", [](Bench& b) { link(b, "new.sap", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
+             0, "", "new.sap"},
+        Case{"longest_name", [](Bench&) {}, {"-o", "@" + kLongName, "@song.mpt"}, 0, "", kLongName.c_str()},
+        Case{"proc_file", [](Bench& b) { link(b, "/proc/version", "v.com"); }, {"@v.com"}, 0, "", "v.SAP"},
+        Case{"overlapping_samples", [](Bench&) {}, {"-s", "@adr.d15", "@adr.md1"}, 0,
+             "warning: ADR conflict detected! (SAP failure?)", "adr.SAP"},
+        Case{"letters_without_a_code_page_form", [](Bench&) {}, {"-n", "\u65E5\u0151", "-o", "@old.sap", "@song.mpt"}, 0,
+             "warning: the name's character '\u65E5' (U+65E5) has no Windows-1250 form and is written as '?'",
+             "old.sap"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// The file is the window's; -o - sends it to standard output and nothing else there.
 TEST(Cli, WritesWhatTheWindowWrites)
 {
     Bench b;
     b.putPlayer("mpt_0500.plr", player(90));
     const std::string song = b.put("Song.mpt", module(0x3000, 500));
-    const Outcome r = convert({"-p", b.players, "-n", "Pi\u0119\u0107", "--author", "Me", "-d", "2026", "-o",
-                               b.dir / "out.sap", song});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out + r.err, "");
-
+    const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "-n", "Pi\u0119\u0107", "--author", "Me", "-d", "2026", "-o",
+                           "-", song});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
     b.window.name = "Pi\xEA\xE6";
     b.window.author = "Me";
     b.window.date = "2026";
     b.load(song);
-    EXPECT_EQ(readFile(b.dir / "out.sap"), readFile(b.saveAs("window.sap")));
+    EXPECT_EQ(r.out, textOf(readFile(b.saveAs("window.sap"))));
+    EXPECT_EQ(run({ORVEX_CONVERT, "--players", b.players, song}).status, 0);  // beside the module
+    EXPECT_EQ(textOf(slice(readFile(b.dir / "Song.SAP"), 0, 24)), "SAP\r\nAUTHOR  'Unknown'\r\n");
 
-    // Without -o the file goes beside the module, as "Save SAP file" puts it.
-    EXPECT_EQ(convert({"--players", b.players, song}).status, 0);
-    EXPECT_EQ(textOf(slice(readFile(b.dir / "Song.SAP"), 0, 50)), header("Unknown", "Unknown", "<?>", 'B').substr(0, 50));
-}
-
-TEST(Cli, Md1WithSamplesAndTheOverlapWarning)
-{
-    Bench b;
-    b.putPlayer("mpt_0500.plr", player(90));
-    const Outcome r = convert({"-p", b.players, "-s", b.put("s.d15", d15(0x40, 1056)),
-                               b.put("song.md1", atariFile(0x2000, Bytes(0x2000, 1)))});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "orvex-convert: warning: ADR conflict detected! (SAP failure?)\n");
-    EXPECT_TRUE(std::filesystem::exists(b.dir / "song.SAP"));
-}
-
-TEST(Cli, ErrorsAndUsage)
-{
-    Bench b;
-    b.putPlayer("mpt_0500.plr", player(90));
-    const std::string out = b.put("out.sap", bytesOf("older"));
-    const std::string mpt = b.put("a.mpt", module(0x3000, 200));
-    const std::string md1 = b.put("b.md1", module(0x3000, 200));
-    struct {
-        std::vector<std::string> args;
-        int status;
-        std::string said;  // in the one line of the message
-    } cases[] = {
-        {{"-o", out, b.dir / "missing.mpt"}, 1, "missing.mpt\": No such file or directory"},
-        {{"-o", out, b.put("c.cmc", module(0x3000, 200))}, 1, "cmc_0500.plr\": No such file or directory"},
-        {{"-o", out, b.put("song.xyz", module(0x3000, 200))}, 1, "song.xyz\" has no extension"},
-        {{"-o", out, "-s", b.dir / "none.d15", md1}, 1, "none.d15\": No such file"},
-        {{"-o", b.dir / "no/folder/out.sap", mpt}, 1, "no/folder/out.sap\": No such file"},
-        {{}, 2, "no MODULE given"},
-        {{mpt, mpt}, 2, "one MODULE at a time"},
-        {{"--bogus", mpt}, 2, "unknown option '--bogus'"},
-        {{mpt, "-o"}, 2, "option '-o' needs a value"},
-        {{"-o", "", mpt}, 2, "the output path is empty"},
-        {{md1}, 2, "needs its .D15 digi-sample file"},
-        {{"-s", b.dir / "x.d15", mpt}, 2, "-s is only for .MD1 modules"},
-    };
-    for (auto& c : cases) {
-        c.args.insert(c.args.begin(), {"-p", b.players});
-        const Outcome r = convert(c.args);
-        EXPECT_EQ(r.status, c.status) << c.said;
-        EXPECT_EQ(r.err.rfind("orvex-convert: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 1 ? 1 : 2) << r.err;
-        if (c.status == 2) {
-            EXPECT_NE(r.err.find("Try 'orvex-convert --help'"), std::string::npos);
-        }
-    }
-    EXPECT_EQ(readFile(out), bytesOf("older"));
-    EXPECT_EQ(b.dir.listing().size(), 7u) << "no SAP file was written";
-}
-
-TEST(Cli, HelpAndVersion)
-{
-    const Outcome help = convert({"--help"});
-    EXPECT_EQ(help.status, 0);
+    const Outcome help = run({ORVEX_CONVERT, "--help"});
     EXPECT_EQ(help.out.rfind("Usage: orvex-convert [OPTIONS] MODULE\n", 0), 0u);
-    EXPECT_EQ(convert({"-h"}).out, help.out);
-    EXPECT_EQ(convert({"--version"}).out, "orvex-convert 1.0\n");
+    EXPECT_EQ(run({ORVEX_CONVERT, "-h"}).out, help.out);
+    EXPECT_EQ(run({ORVEX_CONVERT, "--version"}).out, "orvex-convert 1.0\n");
+    for (const char* option : {"--help", "--version"})
+        EXPECT_EQ(run({"sh", "-c", std::string(ORVEX_CONVERT) + " " + option + " > /dev/full"}).status, 1);
+}
+
+// Stopped at random moments, a conversion leaves the old file or the whole new one, and
+// no temporary file.
+TEST(Cli, Signals)
+{
+    Bench b;
+    const std::string song = b.put("big.com", module(0x2000, 128000));
+    const Bytes converted = b.convert("copy.com", module(0x2000, 128000));
+    std::mt19937 random(7);
+    int stopped = 0;
+    for (int run = 0; run < 60; ++run) {
+        const int signal = run % 3 == 0 ? SIGTERM : run % 3 == 1 ? SIGINT : SIGHUP;
+        b.put("out.sap", bytesOf("old"));
+        const std::string target = b.dir / "out.sap";
+        const char* argv[] = {ORVEX_CONVERT, "-o", target.c_str(), song.c_str(), nullptr};
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid;
+        ASSERT_EQ(posix_spawn(&pid, ORVEX_CONVERT, &quiet, nullptr, const_cast<char**>(argv), environ), 0);
+        ::usleep(random() % 4000);
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        posix_spawn_file_actions_destroy(&quiet);
+        const Bytes left = readFile(target);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+            EXPECT_EQ(left, converted);
+        } else {
+            EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) || WTERMSIG(status) == signal);
+            ++stopped;
+        }
+        EXPECT_TRUE(left == converted || left == bytesOf("old"));
+        EXPECT_EQ(b.dir.listing().size(), 5u) << "a temporary file was left";
+    }
+    std::printf("%d of 60 conversions stopped before their end\n", stopped);
+}
+
+// Write permission is the user's, as cp sees it; a replaced file keeps its owner.
+TEST(Cli, Permissions)
+{
+    Bench b;
+    ASSERT_EQ(::geteuid(), 0u) << "the test runs as root, to act as the user nobody";
+    fs::permissions(b.dir.path(), fs::perms::all);
+    b.putPlayer("mpt_0500.plr", player(90));
+    const std::string song = b.put("song.mpt", module(0x3000, 500));
+    const std::string theirs = b.put("theirs.sap", bytesOf("nobody's")), locked = b.put("locked.sap", bytesOf("keep"));
+    for (const std::string& path : {theirs, locked, b.dir / "."})
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ::chmod(theirs.c_str(), 0600);
+    ::chmod(locked.c_str(), 0444);
+    const std::vector<std::string> asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                               ORVEX_CONVERT, "-p", b.players, "-o"};
+
+    auto args = asNobody;
+    args.insert(args.end(), {locked, song});
+    const Outcome refused = run(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("locked.sap\": Permission denied."), std::string::npos) << refused.err;
+    EXPECT_EQ(readFile(locked), bytesOf("keep"));
+
+    EXPECT_EQ(run({ORVEX_CONVERT, "-p", b.players, "-o", theirs, song}).status, 0);
+    struct stat info {};
+    ::stat(theirs.c_str(), &info);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 } // namespace

@@ -127,21 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayCase{"mpt_0500", "mpt", 0x2000, 1, PLAYERS, {40, 56}, {40, 56}},
                       PlayCase{"mpt_F500", "mpt", 0x0C00, 1, PLAYERS, {40, 56}, {40, 56}},
                       PlayCase{"tmc1_0500", "tmc", 0x2000, 1, PLAYERS, {40, 56}, {40, 56}},
-                      PlayCase{"tmc2_0500", "tmc", 0x2000, 2, PLAYERS, {48, 64}, {48, 64}},
                       PlayCase{"tmc3_0500", "tmc", 0x2000, 3, PLAYERS, {56, 72}, {56, 72}},
                       PlayCase{"tmc4_0500", "tmc", 0x2000, 4, PLAYERS, {64, 80}, {64, 80}},
-                      PlayCase{"tmc1_F500", "tmc", 0x0C00, 1, PLAYERS, {40, 56}, {40, 56}},
                       PlayCase{"tmc2_F500", "tmc", 0x0C00, 2, PLAYERS, {48, 64}, {48, 64}},
-                      PlayCase{"tmc3_F500", "tmc", 0x0C00, 3, PLAYERS, {56, 72}, {56, 72}},
-                      PlayCase{"tmc4_F500", "tmc", 0x0C00, 4, PLAYERS, {64, 80}, {64, 80}},
-                      PlayCase{"tm8_1_0500", "tm8", 0x2000, 1, PLAYERS, {40, 56}, {81, 113}},
                       PlayCase{"tm8_2_0500", "tm8", 0x2000, 2, PLAYERS, {48, 64}, {97, 129}},
-                      PlayCase{"tm8_3_0500", "tm8", 0x2000, 3, PLAYERS, {56, 72}, {113, 145}},
-                      PlayCase{"tm8_4_0500", "tm8", 0x2000, 4, PLAYERS, {64, 80}, {129, 161}},
-                      PlayCase{"tm8_1_F500", "tm8", 0x0C00, 1, PLAYERS, {40, 56}, {81, 113}},
-                      PlayCase{"tm8_2_F500", "tm8", 0x0C00, 2, PLAYERS, {48, 64}, {97, 129}},
-                      PlayCase{"tm8_3_F500", "tm8", 0x0C00, 3, PLAYERS, {56, 72}, {113, 145}},
-                      PlayCase{"tm8_4_F500", "tm8", 0x0C00, 4, PLAYERS, {64, 80}, {129, 161}}),
+                      PlayCase{"tm8_3_F500", "tm8", 0x0C00, 3, PLAYERS, {56, 72}, {113, 145}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // The demo tune plays, and its lead (channel 1 alone) moves between several pitches.

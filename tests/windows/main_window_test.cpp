@@ -21,6 +21,20 @@ class MainWindowTest : public QObject {
     Q_OBJECT
     std::unique_ptr<WindowFixture> f;
 
+    // Files of the test's folder dragged from a file manager and dropped on the window
+    void drop(const QStringList& names)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& name : names)
+            urls << QUrl::fromLocalFile(QString::fromStdString(f->bench.dir / name.toStdString()));
+        data.setUrls(urls);
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f->w, &enter);
+        QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&f->w, &drop);
+    }
+
 private slots:
     void initTestCase() { quietPlatformNotes(); }
     void init() { f = std::make_unique<WindowFixture>(); }
@@ -89,51 +103,6 @@ private slots:
         QCOMPARE(orvex::ui::centredClientOrigin({0, 0, 1024, 768}, f->w.size(), frame), centred);
     }
 
-    // One module file dropped onto the window is loaded; anything else is not.
-    void drop_data()
-    {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<bool>("loaded");
-        QTest::newRow("one module") << QStringList{"song.mpt"} << true;
-        QTest::newRow("two modules") << QStringList{"song.mpt", "song.tmc"} << false;
-        QTest::newRow("a folder") << QStringList{"players"} << false;
-        QTest::newRow("no such file") << QStringList{"gone.mpt"} << false;
-    }
-
-    void drop()
-    {
-        QFETCH(QStringList, files);
-        QFETCH(bool, loaded);
-        f->bench.put("song.mpt", module(0x2000, 300));
-        f->bench.put("song.tmc", module(0x2000, 300));
-        f->w.ox->trigger();
-        f->w.Edit1->setText("cleared at a load");
-        auto dropOn = [this](const QStringList& names) {
-            QMimeData data;
-            QList<QUrl> urls;
-            for (const QString& name : names)
-                urls << QUrl::fromLocalFile(QString::fromStdString(f->bench.dir / name.toStdString()));
-            data.setUrls(urls);
-            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(&f->w, &enter);
-            QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
-            QApplication::sendEvent(&f->w, &drop);
-            return enter.isAccepted();
-        };
-        QCOMPARE(dropOn(files), loaded);
-        QCOMPARE(f->bench.state->moduleLoaded, loaded ? 1 : 0);
-        QCOMPARE(f->w.Label13->text(), loaded ? "mpt" : "none");
-        QCOMPARE(f->w.Edit1->text().isEmpty(), loaded);
-        QCOMPARE(f->w.OD.fileName, loaded ? QString::fromStdString(f->bench.dir / "song.mpt") : QString());
-
-        // An .MD1 module asks for its samples, as the menu's load does.
-        f->bench.put("d.md1", module(0x2000, 300));
-        f->dialogs.answers["ODS"] << QString::fromStdString(f->bench.put("d.d15", d15(0x50, 288)));
-        QVERIFY(dropOn({"d.md1"}));
-        QCOMPARE(f->w.Label13->text(), "md1");
-        QVERIFY(f->bench.state->samplesFromThisLoad);
-    }
-
     // The bevels are single lowered lines: shadow on the top and left, light on the
     // bottom and right.
     void bevels()
@@ -185,13 +154,24 @@ private slots:
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QStringList>("values");  // Format, Size, SAP
-        QTest::newRow("before a load") << QStringList{} << false << QStringList{"none", "n/o", "n/o"};
-        QTest::newRow("samples cancelled") << QStringList{"load md1"} << false << QStringList{"md1", "300", "n/o"};
-        QTest::newRow("loaded") << QStringList{"load"} << true << QStringList{"mpt", "300", "n/o"};
-        QTest::newRow("saved") << QStringList{"load", "save"} << true << QStringList{"mpt", "300", "809"};
-        QTest::newRow("HERE") << QStringList{"load", "save", "here"} << true << QStringList{"mpt", "300", "809"};
-        QTest::newRow("loaded again") << QStringList{"load", "save", "load"} << true << QStringList{"mpt", "300", "n/o"};
+        QTest::addColumn<QStringList>("values");  // Format, Size, SAP, the three boxes, moduleLoaded
+        QTest::newRow("before a load") << QStringList{} << false << QStringList{"none", "n/o", "n/o", "Name", "0"};
+        QTest::newRow("samples cancelled") << QStringList{"load md1"} << false
+                                           << QStringList{"md1", "300", "n/o", "Name", "1"};
+        QTest::newRow("loaded") << QStringList{"load"} << true << QStringList{"mpt", "300", "n/o", "Name", "1"};
+        QTest::newRow("saved") << QStringList{"load", "save"} << true
+                               << QStringList{"mpt", "300", "809", "NameUnknown<?>", "0"};
+        QTest::newRow("HERE") << QStringList{"load", "save", "here"} << true << QStringList{"mpt", "300", "809", "", "0"};
+        QTest::newRow("loaded again") << QStringList{"load", "save", "load"} << true
+                                      << QStringList{"mpt", "300", "n/o", "NameUnknown<?>", "1"};
+        // One module file dropped onto the window loads as the menu does; nothing else.
+        QTest::newRow("dropped") << QStringList{"option", "drop song.mpt"} << true
+                                 << QStringList{"mpt", "300", "n/o", "", "1"};
+        QTest::newRow("dropped .MD1") << QStringList{"drop song.md1"} << true << QStringList{"md1", "300", "n/o", "Name", "1"};
+        QTest::newRow("two dropped") << QStringList{"option", "drop song.mpt song.md1"} << false
+                                     << QStringList{"none", "n/o", "n/o", "Name", "0"};
+        QTest::newRow("folder dropped") << QStringList{"drop players"} << false
+                                        << QStringList{"none", "n/o", "n/o", "Name", "0"};
     }
 
     void states()
@@ -202,26 +182,31 @@ private slots:
         f->putPlayers();
         f->showAt({40, 30});
         const std::string song = f->bench.put("song.mpt", module(0x2000, 300));
+        f->bench.put("song.md1", module(0x2000, 300));
+        f->dialogs.answers["ODS"] << QString::fromStdString(f->bench.put("s.d15", d15(0x50, 288)));
         f->w.Edit1->setText("Name");
         for (const QString& step : steps) {
             if (step == "load md1")
-                f->load(f->bench.put("song.md1", module(0x2000, 300)));
-            else if (step == "load")
-                f->load(song);
+                f->dialogs.answers["ODS"].clear();
+            if (step.startsWith("load"))
+                f->load(f->bench.dir / (step == "load" ? "song.mpt" : "song.md1"));
             else if (step == "save")
                 f->w.SaveSAPfile1->trigger();
-            else
+            else if (step == "here")
                 QTest::mouseClick(f->w.Button1, Qt::LeftButton);
+            else if (step == "option")
+                f->w.ox->trigger();
+            else
+                drop(step.split(' ').mid(1));
         }
         const TSW& w = f->w;
-        for (QWidget* control : QWidgetList{w.Label1, w.Label2, w.Label3, w.Label7, w.Edit1, w.Edit2, w.Edit3, w.Button1, w.Label4,
-                                 w.Label5, w.Label6, w.Label13, w.Label14, w.Label15})
+        for (QWidget* control : QWidgetList{w.Label1, w.Label2, w.Label3, w.Label7, w.Edit1, w.Edit2, w.Edit3, w.Button1,
+                                            w.Label4, w.Label5, w.Label6, w.Label13, w.Label14, w.Label15})
             QCOMPARE(control->isEnabled(), enabled);
-        QCOMPARE(QStringList({f->w.Label13->text(), f->w.Label14->text(), f->w.Label15->text()}), values);
-        const bool here = steps.contains("here");
-        QCOMPARE(f->w.Edit1->text() + f->w.Edit2->text() + f->w.Edit3->text(),
-                 here ? "" : steps.contains("save") ? "NameUnknown<?>" : "Name");
-        QCOMPARE(f->bench.state->moduleLoaded, steps.isEmpty() || steps.last() == "save" || here ? 0 : 1);
+        QCOMPARE(QStringList({w.Label13->text(), w.Label14->text(), w.Label15->text(),
+                              w.Edit1->text() + w.Edit2->text() + w.Edit3->text(),
+                              QString::number(f->bench.state->moduleLoaded)}),
+                 values);
         QCOMPARE(f->dialogs.messages, QStringList());
     }
 

@@ -1,7 +1,10 @@
-// "Load Atari MSX": what a load leaves in the image and the value fields, the .MD1
-// digi-sample segment and the overlap warning.
+// The File menu's commands: what a load leaves in the image and the value fields, the
+// .MD1 digi-sample segment and the overlap warning; one save per load, the derived path,
+// the row chosen by the module's extension and the header's texts.
 
 #include "support.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -56,31 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"larger_than_the_buffer", "big.com", 130000, "com", false, true, 128000}),
     [](const auto& info) { return std::string(info.param.label); });
 
-TEST(Load, CancelAndInfoClear)
-{
-    Bench b;
-    const std::string path = b.put("a.cmc", module(0x3000, 300));
-    b.window.name = "N";
-    b.window.author = "A";
-    b.window.date = "D";
-    b.load(path);
-    EXPECT_EQ(b.window.name + b.window.author + b.window.date, "NAD");
-
-    b.window.infoClear = true;
-    b.load(path);
-    EXPECT_EQ(b.window.name + b.window.author + b.window.date, "");
-
-    // A cancelled dialog changes nothing, also with the option on.
-    b.window.name = "Kept";
-    const auto image = b.state->ModuleImage;
-    b.load(std::nullopt);
-    EXPECT_EQ(b.state->moduleLoaded, 1);
-    EXPECT_EQ(b.state->imageEnd, 300u);
-    EXPECT_TRUE(b.state->ModuleImage == image);
-    EXPECT_EQ(b.window.name, "Kept");
-    EXPECT_EQ(b.window.sizeValue, "300");
-}
-
 // The sample segment of a .D15 file of `length` bytes whose first byte is `page`, and
 // the warning when its pages meet those of the module's first segment.
 struct SampleCase {
@@ -131,5 +109,61 @@ INSTANTIATE_TEST_SUITE_P(
                       SampleCase{"page_0_module_in_FF", 0xFF00, 0xFF7F, 20, 0x00, "E0 FF FF FF", 32, true},
                       SampleCase{"page_0_module_below_FF", 0xF000, 0xFEFF, 32, 0x00, "E0 FF FF FF", 32, false}),
     [](const auto& info) { return std::string(info.param.label); });
+
+std::string textPart(const std::string& sapPath)
+{
+    const std::string all = textOf(readFile(sapPath));
+    return all.substr(0, all.find("\xFF\xFF"));
+}
+
+// A user's session: commands with nothing to do, cancelled dialogs, the option, the
+// one save of each load, and paths and rows that follow the module.
+TEST(Commands, OneSavePerLoad)
+{
+    Bench b;
+    for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
+        b.putPlayer(name, player(50));
+    const std::string song = b.put("a.com", module(0x8000, 300));
+    b.window.saveAnswer = b.dir / "x.sap";
+    b.converter.SaveSAPfileas();
+    b.converter.SaveSAPfile();
+    EXPECT_EQ(b.window.saveDialogRuns, 0);
+
+    // Texts are written as typed: apostrophes, spaces and 8-bit letters, at any length.
+    b.window.name = " It's" + std::string(200, 'y');
+    b.window.author = "\xB3\xF3\xBF";
+    b.load(song);
+    b.window.infoClear = true;
+    b.load(std::nullopt);
+    EXPECT_EQ(b.window.name.size() + b.window.author.size(), 208u);
+    b.window.saveAnswer.reset();
+    b.converter.SaveSAPfileas();
+    EXPECT_EQ(b.state->moduleLoaded, 1);
+    b.converter.SaveSAPfile();
+    EXPECT_EQ(b.window.sdFileName, b.dir / "a.SAP");
+    EXPECT_EQ(b.window.scratch, b.dir / "a.SAP");
+    EXPECT_EQ(b.state->moduleLoaded, 0);
+    EXPECT_EQ(textPart(b.dir / "a.SAP"), header("\xB3\xF3\xBF", " It's" + std::string(200, 'y'), "<?>", 'B')
+                                             + "INIT 8011\r\nPLAYER 8017\r\n");
+    EXPECT_EQ(b.window.date, "<?>");
+    b.saveAs("second.sap");
+    b.converter.SaveSAPfile();
+    EXPECT_EQ(b.window.saveDialogRuns, 1);
+
+    b.load(b.put("tunes/song.tm8", module(0x2000, 300, 1)));  // the option empties the boxes
+    EXPECT_EQ(b.window.name + b.window.author + b.window.date, "");
+    b.converter.SaveSAPfile();
+    EXPECT_EQ(textPart(b.dir / "tunes/song.SAP"),
+              header("Unknown", "Unknown", "<?>", 'B') + "STEREO\r\nINIT 04F5\r\nPLAYER 0503\r\n");
+    // An .MD1 save goes beside the module, wherever its samples came from.
+    b.load(b.put("music/song.md1", module(0x4000, 300)), b.put("elsewhere/drums.d15", d15(0x30, 288)));
+    b.converter.SaveSAPfile();
+    EXPECT_TRUE(std::filesystem::exists(b.dir / "music/song.SAP"));
+    for (const char* name : {"song.CMC", "song.Cmc"}) {
+        b.load(b.put(name, module(0x2000, 300)));
+        EXPECT_NE(textPart(b.saveAs("no_extension")).find("TYPE C\r\n"), std::string::npos) << name;
+    }
+    EXPECT_TRUE(b.window.errors.empty());
+}
 
 } // namespace
