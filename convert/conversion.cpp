@@ -117,11 +117,11 @@ long readUpTo(int fd, std::uint8_t* into, std::size_t count)
 
 } // namespace
 
-void Converter::AppendFile(const std::string& path, std::size_t skip)
+InputRead readInput(const std::string& role, const std::string& path, std::size_t skip, std::uint8_t* into,
+                    std::size_t room)
 {
-    lastAppendCut_ = false;
     const auto cannotRead = [&](int error) {
-        return ConversionError("Cannot read the " + appendRole_ + " " + quoted(path) + ": " + std::strerror(error) + ".");
+        return ConversionError("Cannot read the " + role + " " + quoted(path) + ": " + std::strerror(error) + ".");
     };
     // Opened without waiting, so that a FIFO or a device cannot hold the program up.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -133,20 +133,18 @@ void Converter::AppendFile(const std::string& path, std::size_t skip)
         ::close(fd);
         if (info.st_mode == 0)
             throw cannotRead(error);
-        throw ConversionError("Cannot read the " + appendRole_ + " " + quoted(path) + ": it is " + fileKind(info.st_mode)
+        throw ConversionError("Cannot read the " + role + " " + quoted(path) + ": it is " + fileKind(info.st_mode)
                               + ", not a regular file.");
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    s.inputs.push_back({appendRole_, path, info.st_dev, info.st_ino});
+    // O_NONBLOCK stays: it changes nothing for a regular file.
 
     std::uint8_t discard[512];
     long got = 0;
     while (skip > 0 && (got = readUpTo(fd, discard, std::min(skip, sizeof discard))) > 0)
         skip -= static_cast<std::size_t>(got);
     std::uint8_t more = 0;
-    const std::size_t room = kImageSize - s.imageEnd;
     if (got >= 0)
-        got = readUpTo(fd, s.ModuleImage.data() + s.imageEnd, room);
+        got = readUpTo(fd, into, room);
     // What lies beyond the room, counted by reading: the file may hold more than its
     // length says (or less).
     const long beyond = got == static_cast<long>(room) ? readUpTo(fd, &more, 1) : 0;
@@ -154,8 +152,37 @@ void Converter::AppendFile(const std::string& path, std::size_t skip)
     ::close(fd);
     if (got < 0 || beyond < 0)
         throw cannotRead(error ? error : EIO);
-    lastAppendCut_ = beyond > 0;
-    s.imageEnd += static_cast<std::size_t>(got);
+    return {static_cast<std::size_t>(got), beyond > 0, {role, path, info.st_dev, info.st_ino}};
+}
+
+PlayerCache::PlayerCache(std::string folder) : folder_(std::move(folder)) {}
+
+const PlayerCache::Entry& PlayerCache::get(const std::string& fileName) const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = entries_.find(fileName);
+    if (found != entries_.end())
+        return found->second;
+    Entry& entry = entries_[fileName];
+    const std::string path = folder_.empty() || folder_.back() == '/' ? folder_ + fileName : folder_ + "/" + fileName;
+    try {
+        entry.bytes.resize(kImageSize + 1);
+        const InputRead read = readInput("player file", path, 0, entry.bytes.data(), kImageSize);
+        entry.bytes.resize(read.count + (read.cut ? 1 : 0));
+        entry.identity = read.identity;
+    } catch (const ConversionError& e) {
+        entry.bytes.clear();
+        entry.error = e.what();
+    }
+    return entry;
+}
+
+void Converter::AppendFile(const std::string& path, std::size_t skip)
+{
+    const InputRead read = readInput(appendRole_, path, skip, s.ModuleImage.data() + s.imageEnd, kImageSize - s.imageEnd);
+    s.inputs.push_back(read.identity);
+    lastAppendCut_ = read.cut;
+    s.imageEnd += read.count;
 }
 
 void Converter::appendAs(const char* role, const std::string& path, std::size_t skip)

@@ -17,6 +17,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,6 +66,35 @@ ConversionState& processState();
 
 class Converter;
 
+// What a read of an input file gives: the count of bytes read after the first `skip`
+// (at most the room given), whether more follow, and the file. Throws ConversionError,
+// the message naming the file by its role.
+struct InputRead {
+    std::size_t count;
+    bool cut;
+    InputFile identity;
+};
+InputRead readInput(const std::string& role, const std::string& path, std::size_t skip, std::uint8_t* into,
+                    std::size_t room);
+
+// The player files of a folder, each read once for many conversions, also from several
+// threads at once: their bytes as a save would read them, or why they cannot be read.
+class PlayerCache {
+public:
+    explicit PlayerCache(std::string folder);
+    struct Entry {
+        std::vector<std::uint8_t> bytes;  // up to one byte more than the image holds
+        InputFile identity;
+        std::string error;                // the message of a file that cannot be read
+    };
+    const Entry& get(const std::string& fileName) const;
+
+private:
+    std::string folder_;
+    mutable std::mutex mutex_;
+    mutable std::map<std::string, Entry> entries_;
+};
+
 // One row per module format: its extension (compared without regard to case), the
 // routine that completes the image and writes the header, and the SAP TYPE letter.
 struct FormatRow {
@@ -109,6 +140,8 @@ public:
     void SaveCOM();
 
     std::string playerPath(const char* fileName) const;
+    // Player files from `cache` instead of the player folder; nullptr: from the folder.
+    void setPlayerCache(const PlayerCache* cache) { players_ = cache; }
 
 private:
     void appendAs(const char* role, const std::string& path, std::size_t skip);
@@ -123,6 +156,7 @@ private:
     ConversionState& s;
     MainWindowLink& window;
     std::string playerFolder_;
+    const PlayerCache* players_ = nullptr;
     bool lastAppendCut_ = false;  // the last AppendFile ran out of room before the file's end
     std::string appendRole_ = "file";  // what AppendFile's messages call the file
 };

@@ -7,6 +7,11 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 #include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,38 +26,61 @@ std::string cannotWrite(const std::string& path, int error)
     return "Cannot write the SAP file " + quoted(path) + ": " + std::strerror(error) + ".";
 }
 
-// The temporary files on disk, for removeTemporaryFiles(): a slot holds its path from
-// before the file may exist until after it is gone or renamed.
-constexpr int kSlots = 64;
-constexpr std::size_t kPathRoom = 4096;
-char slotPaths[kSlots][kPathRoom];
-std::atomic<bool> slotTaken[kSlots];
-std::atomic<bool> slotLive[kSlots];
+// The temporary files on disk, for removeTemporaryFiles(): a list that only grows, each
+// entry holding its path from before its file may exist until after the file is gone
+// or renamed, free for another file afterwards. A signal handler may walk it at any time.
+struct Entry {
+    std::atomic<bool> live{false};
+    char* path = nullptr;
+    std::size_t room = 0;
+    Entry* next = nullptr;
+};
+std::atomic<Entry*> entries{nullptr};
+std::mutex freeMutex;  // guards what the signal handler never reads:
+std::vector<Entry*> freeEntries;
+std::vector<std::unique_ptr<char[]>> oldPaths;  // rooms outgrown, kept while a handler may read them
+
+} // namespace
 
 class TemporaryFile {
 public:
-    // A slot for "<folder>/.orvex-XXXXXX".
-    TemporaryFile(const std::string& folder, const std::string& target) : pattern_(folder + "/.orvex-XXXXXX")
+    // An entry for "<folder>/.orvex-XXXXXX".
+    explicit TemporaryFile(const std::string& folder) : pattern_(folder + "/.orvex-XXXXXX")
     {
-        for (int i = 0; i < kSlots && index_ < 0; ++i) {
-            if (!slotTaken[i].exchange(true))
-                index_ = i;
-        }
-        if (index_ < 0 || pattern_.size() >= kPathRoom) {
-            release();
-            throw ConversionError(cannotWrite(target, index_ < 0 ? EMFILE : ENAMETOOLONG));
+        {
+            const std::lock_guard<std::mutex> lock(freeMutex);
+            if (!freeEntries.empty()) {
+                entry_ = freeEntries.back();
+                freeEntries.pop_back();
+            } else {
+                entry_ = new Entry;
+                entry_->next = entries.load();
+                entries = entry_;
+            }
+            if (entry_->room <= pattern_.size()) {
+                if (entry_->path)
+                    oldPaths.emplace_back(entry_->path);
+                entry_->room = pattern_.size() + 1;
+                entry_->path = new char[entry_->room];
+            }
         }
         reset();
     }
-    ~TemporaryFile() { release(); }
-    char* path() { return slotPaths[index_]; }
+    ~TemporaryFile()
+    {
+        if (entry_->live)
+            remove();
+        const std::lock_guard<std::mutex> lock(freeMutex);
+        freeEntries.push_back(entry_);
+    }
+    char* path() { return entry_->path; }
 
     // The pattern again, ready for mkstemp.
     void reset()
     {
-        slotLive[index_] = false;
-        std::memcpy(slotPaths[index_], pattern_.c_str(), pattern_.size() + 1);
-        slotLive[index_] = true;
+        entry_->live = false;
+        std::memcpy(entry_->path, pattern_.c_str(), pattern_.size() + 1);
+        entry_->live = true;
         named_ = true;
     }
     // The file is open without a name.
@@ -81,20 +109,15 @@ public:
         renamed();
     }
     // The file has been renamed: nothing is left to remove.
-    void renamed() { slotLive[index_] = false; }
+    void renamed() { entry_->live = false; }
 
 private:
-    void release()
-    {
-        if (index_ >= 0) {
-            slotLive[index_] = false;
-            slotTaken[index_] = false;
-        }
-    }
     std::string pattern_;
-    int index_ = -1;
+    Entry* entry_ = nullptr;
     bool named_ = false;
 };
+
+namespace {
 
 // Writes all of `bytes`; returns 0 or the error.
 int writeAll(int fd, const std::string& bytes)
@@ -110,20 +133,21 @@ int writeAll(int fd, const std::string& bytes)
     return 0;
 }
 
-// The file that `path` names once symbolic links are followed (it need not exist).
-std::string resolveLinks(const std::string& path)
+// The file that `path` names once symbolic links are followed, and whether it exists
+// (with its status in `info`).
+std::string resolveLinks(const std::string& path, struct stat& info, bool& exists)
 {
     std::string resolved = path;
     for (int hops = 0;; ++hops) {
-        struct stat info {};
-        if (::lstat(resolved.c_str(), &info) != 0) {
+        exists = ::lstat(resolved.c_str(), &info) == 0;
+        if (!exists) {
             if (errno == ENOENT)
                 return resolved;
             throw ConversionError(cannotWrite(path, errno));
         }
         if (!S_ISLNK(info.st_mode))
             return resolved;
-        std::string link(kPathRoom, '\0');
+        std::string link(4096, '\0');
         const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
         if (hops == 40 || length < 0)
             throw ConversionError(cannotWrite(path, length < 0 ? errno : ELOOP));
@@ -152,9 +176,10 @@ void SapOutput::open(const std::string& target, const std::vector<InputFile>& in
     target_ = target;
     exists_ = false;
     if (!standardOutput_) {
-        resolved_ = resolveLinks(target);
         struct stat info {};
-        if (::stat(resolved_.c_str(), &info) == 0) {
+        bool exists = false;
+        resolved_ = resolveLinks(target, info, exists);
+        if (exists) {
             for (const InputFile& input : inputs) {
                 if (input.device == info.st_dev && input.inode == info.st_ino)
                     throw ConversionError("The SAP file " + quoted(target) + " is the " + input.role + " "
@@ -169,8 +194,6 @@ void SapOutput::open(const std::string& target, const std::vector<InputFile>& in
             owner_ = info.st_uid;
             group_ = info.st_gid;
             mode_ = info.st_mode & 07777;
-        } else if (errno != ENOENT) {
-            throw ConversionError(cannotWrite(target, errno));
         }
     }
     data_.clear();
@@ -203,10 +226,9 @@ void SapOutput::commit()
     } else {
         replaceTarget();
     }
-    data_.clear();
 }
 
-int SapOutput::fill(int fd) const
+int SapOutput::fill(int fd, bool flush) const
 {
     // The owner first: a change of owner may clear the mode's set-ID bits. Where the
     // process may not give the file its old owner, it keeps what it may.
@@ -216,36 +238,41 @@ int SapOutput::fill(int fd) const
         return errno;
     if (const int error = writeAll(fd, data_))
         return error;
-    return ::fsync(fd) != 0 ? errno : 0;
+    return flush && ::fdatasync(fd) != 0 ? errno : 0;
 }
 
 void SapOutput::replaceTarget()
 {
     const std::string folder = folderOf(resolved_);
-    TemporaryFile temporary(folder, target_);
+    auto temporary = std::make_shared<TemporaryFile>(folder);
     int error = 0;
     // Where the file system can, the file has no name until it is complete, so that
     // not even a killed process leaves it behind; it is named only for the rename.
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0)
-        temporary.unnamed();
-    if (fd >= 0 && !(error = fill(fd)) && !temporary.link(fd)) {
+        temporary->unnamed();
+    if (fd >= 0 && !(error = fill(fd, !deferred_)) && !temporary->link(fd)) {
         ::close(fd);
         fd = -1;
     }
     if (fd < 0) {
-        temporary.reset();
-        fd = ::mkstemp(temporary.path());
+        temporary->reset();
+        fd = ::mkstemp(temporary->path());
         if (fd < 0)
             throw ConversionError(cannotWrite(target_, errno));
-        error = fill(fd);
+        error = fill(fd, !deferred_);
     }
-    if (!error && ::rename(temporary.path(), resolved_.c_str()) != 0)
+    if (!error && deferred_) {
+        ::close(fd);
+        pending_ = temporary;  // placed later, with the others of the batch
+        return;
+    }
+    if (!error && ::rename(temporary->path(), resolved_.c_str()) != 0)
         error = errno;
     if (error)
-        temporary.remove();
+        temporary->remove();
     else
-        temporary.renamed();
+        temporary->renamed();
     ::close(fd);
     if (error)
         throw ConversionError(cannotWrite(target_, error));
@@ -257,6 +284,45 @@ void SapOutput::replaceTarget()
     }
 }
 
+PendingFile SapOutput::takePending()
+{
+    return {target_, resolved_, std::exchange(pending_, nullptr)};
+}
+
+std::vector<std::string> SapOutput::placeAll(std::vector<PendingFile>& files)
+{
+    // The files' data reaches the disk before any of them takes its target's place,
+    // and the renames after: a crash leaves each target old or new, whole.
+    std::map<dev_t, std::string> fileSystems;
+    for (const PendingFile& file : files) {
+        struct stat info {};
+        if (::stat(folderOf(file.resolved).c_str(), &info) == 0)
+            fileSystems.emplace(info.st_dev, folderOf(file.resolved));
+    }
+    const auto flush = [&] {
+        for (const auto& [device, folder] : fileSystems) {
+            const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (directory >= 0) {
+                ::syncfs(directory);
+                ::close(directory);
+            }
+        }
+    };
+    flush();
+    std::vector<std::string> problems;
+    for (PendingFile& file : files) {
+        if (::rename(file.temporary->path(), file.resolved.c_str()) == 0) {
+            file.temporary->renamed();
+        } else {
+            problems.push_back(cannotWrite(file.target, errno));
+            file.temporary->remove();
+        }
+        file.temporary.reset();
+    }
+    flush();
+    return problems;
+}
+
 void SapOutput::discard()
 {
     open_ = false;
@@ -265,9 +331,9 @@ void SapOutput::discard()
 
 void SapOutput::removeTemporaryFiles() noexcept
 {
-    for (int i = 0; i < kSlots; ++i) {
-        if (slotLive[i])
-            ::unlink(slotPaths[i]);
+    for (Entry* e = entries.load(); e; e = e->next) {
+        if (e->live)
+            ::unlink(e->path);
     }
 }
 

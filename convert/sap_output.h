@@ -14,6 +14,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,15 @@ struct InputFile {
     ino_t inode;
 };
 
+class TemporaryFile;
+
+// A SAP file written in full beside its target, not yet in its place (see setDeferred).
+struct PendingFile {
+    std::string target;    // as given
+    std::string resolved;  // the file that is replaced
+    std::shared_ptr<TemporaryFile> temporary;  // removed when dropped before its rename
+};
+
 class SapOutput {
 public:
     SapOutput() = default;
@@ -38,9 +48,17 @@ public:
     void open(const std::string& target, const std::vector<InputFile>& inputs);
     // The file goes to standard output instead of a file; the target names it in messages.
     void setStandardOutput(bool on) { standardOutput_ = on; }
+    // On: commit() writes the file beside the target without flushing it and leaves it
+    // there; takePending() hands it over, and placeAll() puts many such files in their
+    // places with two flushes of their file systems in all, not two for each file.
+    void setDeferred(bool on) { deferred_ = on; }
+    PendingFile takePending();
+    // Returns a message for each file that could not be put in its place.
+    static std::vector<std::string> placeAll(std::vector<PendingFile>& files);
     bool isOpen() const { return open_; }
-    // Bytes written since open()
+    // Bytes written since open(); the whole file after commit(), until the next open()
     std::size_t bytesWritten() const { return data_.size(); }
+    const std::string& contents() const { return data_; }
 
     void write(const void* data, std::size_t length);
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -55,11 +73,13 @@ public:
     static void removeTemporaryFiles() noexcept;
 
 private:
-    int fill(int fd) const;
+    int fill(int fd, bool flush) const;
     void replaceTarget();
 
     bool open_ = false;
     bool standardOutput_ = false;
+    bool deferred_ = false;
+    std::shared_ptr<TemporaryFile> pending_;
     std::string data_;
     std::string target_;    // as given
     std::string resolved_;  // the file that is replaced, symbolic links followed

@@ -93,7 +93,19 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
 {
     const std::string path = playerPath(fileName);
     const std::size_t before = s.imageEnd;
-    appendAs("player file", path, skip);
+    if (players_) {
+        const PlayerCache::Entry& player = players_->get(fileName);
+        if (!player.error.empty())
+            throw ConversionError(player.error);
+        const std::size_t from = std::min(skip, player.bytes.size()), room = kImageSize - s.imageEnd;
+        const std::size_t length = std::min(room, player.bytes.size() - from);
+        std::copy_n(player.bytes.begin() + static_cast<long>(from), length, s.ModuleImage.begin() + static_cast<long>(before));
+        lastAppendCut_ = player.bytes.size() - from > room;
+        s.inputs.push_back(player.identity);
+        s.imageEnd += length;
+    } else {
+        appendAs("player file", path, skip);
+    }
     const std::size_t count = s.imageEnd - before;
     if (lastAppendCut_)
         throw ConversionError("The player file " + quoted(path) + " does not fit in the 128000-byte buffer behind the module "

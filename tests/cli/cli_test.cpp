@@ -58,7 +58,9 @@ TEST_P(Cli, MessageStatusAndDisk)
     const Outcome r = run(args);
     EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 2 ? 2 : *c.said ? 1 : 0) << r.err;
+    const std::string lines = r.err.substr(0, r.err.find(" converted, ") == std::string::npos ? std::string::npos
+                                                                                               : r.err.rfind("orvex-convert: "));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), c.status == 2 ? 2 : *c.said ? 1 : 0) << r.err;
     auto after = b.dir.listing();
     if (*c.writes) {
         EXPECT_EQ(after.count(c.writes), 1u);
@@ -80,10 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Cli,
     ::testing::Values(
         Case{"no_module", [](Bench&) {}, {}, 2, "no MODULE given", ""},
-        Case{"two_modules", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 2, "one MODULE at a time", ""},
+        Case{"same_module_twice", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 1, "would all write the SAP file", ""},
         Case{"unknown_long_option", [](Bench&) {}, {"--bogus", "@song.mpt"}, 2, "unknown option '--bogus'", ""},
         Case{"option_without_value", [](Bench&) {}, {"@song.mpt", "-o"}, 2, "option '-o' needs a value", ""},
         Case{"empty_output_path", [](Bench&) {}, {"-o", "", "@song.mpt"}, 2, "the output path is empty", ""},
+        Case{"batch_output_not_a_folder", [](Bench&) {}, {"-o", "@old.sap", "@song.mpt", "@song.md1"}, 2,
+             "is not an existing folder", ""},
         Case{"md1_without_samples", [](Bench&) {}, {"@song.md1"}, 2, "needs its .D15 digi-sample file", ""},
         Case{"samples_without_md1", [](Bench&) {}, {"-s", "@s.d15", "@song.mpt"}, 2, "-s is only for .MD1", ""},
         Case{"module_missing", [](Bench&) {}, {"-o", "@old.sap", "@gone.mpt"}, 1, "gone.mpt\": No such file", ""},
@@ -179,11 +183,78 @@ TEST(Cli, WritesWhatTheWindowWrites)
     EXPECT_EQ(textOf(slice(readFile(b.dir / "Song.SAP"), 0, 24)), "SAP\r\nAUTHOR  'Unknown'\r\n");
 
     const Outcome help = run({ORVEX_CONVERT, "--help"});
-    EXPECT_EQ(help.out.rfind("Usage: orvex-convert [OPTIONS] MODULE\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: orvex-convert [OPTIONS] MODULE...\n", 0), 0u);
     EXPECT_EQ(run({ORVEX_CONVERT, "-h"}).out, help.out);
     EXPECT_EQ(run({ORVEX_CONVERT, "--version"}).out, "orvex-convert 1.0\n");
     for (const char* option : {"--help", "--version"})
         EXPECT_EQ(run({"sh", "-c", std::string(ORVEX_CONVERT) + " " + option + " > /dev/full"}).status, 1);
+}
+
+// Many modules in one run, several at once: a tree with -r -o DIR, files beside their
+// modules, failures among good ones, a name clash, an .MD1 without its .D15.
+TEST(Cli, Batch)
+{
+    Bench b;
+    for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
+        b.putPlayer(name, player(90));
+    const std::vector<std::string> good = {"one.mpt", "a/two.TMC", "a/b/three.cmc", "a/b/four.md1", "demo.com"};
+    for (const std::string& name : good)
+        b.put("in/" + name, module(0x2000, 300, 2));
+    b.put("in/a/b/FOUR.D15", d15(0x50, 288));
+    b.put("in/a/b/lone.md1", module(0x2000, 300));
+    b.put("in/a/clash.cmc", module(0x2000, 300));
+    b.put("in/a/clash.mpt", module(0x2000, 300));
+    b.put("in/a/notes.txt", bytesOf("not a module"));
+    std::filesystem::create_directories(b.dir / "out");
+    std::filesystem::create_directories(b.dir / "one");
+    std::map<std::string, std::string> files;
+    for (const char* jobs : {"1", "4"}) {
+        const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "-j", jobs, "-r", b.dir / "in", "-o", b.dir / "out"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("lone.md1\" has no .D15 file beside it"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("clash.cmc\", \"" + (b.dir / "in/a/clash.mpt") + "\" would all write"), std::string::npos);
+        EXPECT_NE(r.err.find("orvex-convert: 5 converted, 3 failed\n"), std::string::npos) << r.err;
+        const auto written = listing(b.dir.path() / "out");
+        EXPECT_TRUE(files.empty() || written == files) << "-j " << jobs;
+        files = written;
+    }
+    // Each as one module gives
+    for (const std::string& name : good) {
+        const std::string sap = name.substr(0, name.size() - 4) + ".SAP";
+        std::vector<std::string> args = {ORVEX_CONVERT, "-p", b.players, "-o", b.dir / ("one/" + sap.substr(sap.rfind('/') + 1))};
+        if (name.ends_with(".md1"))
+            args.insert(args.end(), {"-s", b.dir / "in/a/b/FOUR.D15"});
+        args.push_back(b.dir / ("in/" + name));
+        EXPECT_EQ(run(args).status, 0) << name;
+        EXPECT_EQ(files[sap], listing(b.dir.path() / "one")[sap.substr(sap.rfind('/') + 1)]) << name;
+    }
+    EXPECT_EQ(files.size(), 7u);  // five files, two folders
+
+    // Beside the modules
+    const Outcome beside = run({ORVEX_CONVERT, "-p", b.players, b.dir / "in/one.mpt", b.dir / "in/a/two.TMC"});
+    EXPECT_EQ(beside.err, "orvex-convert: 2 converted, 0 failed\n");
+    EXPECT_TRUE(std::filesystem::exists(b.dir / "in/a/two.SAP"));
+}
+
+// --check plays each file: a player that sounds passes, one whose entries only return
+// fails as silent and its file stays, TYPE D is not checked.
+TEST(Cli, Check)
+{
+    Bench b;
+    // Start: AUDF1 $40, AUDC1 $AA (a pure tone), SKCTL 3; play: return.
+    b.putPlayer("mpt_0500.plr", atariFile(0x0500, hex("4C 06 05 60 EA EA A9 40 8D 00 D2 A9 AA 8D 01 D2 A9 03 8D 0F D2 60")));
+    b.put("quiet/mpt_0500.plr", atariFile(0x0500, Bytes(16, 0x60)));
+    b.put("s.d15", d15(0x50, 288));
+    const std::string song = b.put("song.mpt", module(0x2000, 300)), md1 = b.put("song.md1", module(0x2000, 300));
+    EXPECT_EQ(run({ORVEX_CONVERT, "--check", "-p", b.players, "-o", b.dir / "tone.sap", song}).err, "");
+    const Outcome quiet = run({ORVEX_CONVERT, "--check", "-p", b.dir / "quiet", "-o", b.dir / "quiet.sap", song});
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.err, "orvex-convert: check: the SAP file \"" + (b.dir / "quiet.sap")
+                             + "\" plays silence for 10 s (RMS below -60 dBFS).\n");
+    EXPECT_TRUE(std::filesystem::exists(b.dir / "quiet.sap"));
+    const Outcome digi = run({ORVEX_CONVERT, "--check", "-p", b.players, "-s", b.dir / "s.d15", md1});
+    EXPECT_EQ(digi.status, 0);
+    EXPECT_NE(digi.err.find("not checked: libgme does not play TYPE D"), std::string::npos);
 }
 
 // Stopped at random moments, a conversion leaves the old file or the whole new one, and

@@ -76,18 +76,23 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::map<std::string, std::string> TempDir::listing() const
+std::map<std::string, std::string> listing(const std::filesystem::path& folder)
 {
     std::map<std::string, std::string> entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         const auto status = entry.symlink_status();
-        entries[entry.path().lexically_relative(path_).string()]
+        entries[entry.path().lexically_relative(folder).string()]
             = is_symlink(status)      ? "link to " + read_symlink(entry.path()).string()
               : is_directory(status)    ? "folder"
               : is_regular_file(status) ? std::to_string(int(status.permissions())) + " " + textOf(readFile(entry.path()))
                                         : "special file";
     }
     return entries;
+}
+
+std::map<std::string, std::string> TempDir::listing() const
+{
+    return support::listing(path_);
 }
 
 Bytes atariFile(std::uint16_t start, const Bytes& data)

@@ -35,13 +35,15 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    // Every entry below the folder: "folder", "link to ...", "special file", or a
-    // file's permissions and bytes
     std::map<std::string, std::string> listing() const;
 
 private:
     std::filesystem::path path_;
 };
+
+// Every entry below a folder: "folder", "link to ...", "special file", or a file's
+// permissions and bytes.
+std::map<std::string, std::string> listing(const std::filesystem::path& folder);
 
 // An Atari binary load file of one segment: FF FF, start, end, data.
 Bytes atariFile(std::uint16_t start, const Bytes& data);

@@ -12,7 +12,7 @@ export DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$screen_dir"
 for _ in 1 2 3 4 5 6 7 8 9 10; do xdpyinfo >/dev/null 2>&1 && break; sleep 0.3; done
 openbox >/dev/null 2>&1 &
 wm=$!
-sleep 1
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.2; done
 for start in 1 2 3 4 5 6; do
     "$test_program" -silent || { echo "start $start failed" >&2; exit 1; }
 done
