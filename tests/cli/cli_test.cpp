@@ -7,18 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <random>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -262,32 +257,23 @@ TEST(Cli, Check)
 TEST(Cli, Signals)
 {
     Bench b;
-    const std::string song = b.put("big.com", module(0x2000, 128000));
+    const std::string song = b.put("big.com", module(0x2000, 128000)), target = b.dir / "out.sap";
     const Bytes converted = b.convert("copy.com", module(0x2000, 128000));
     std::mt19937 random(7);
     int stopped = 0;
     for (int run = 0; run < 60; ++run) {
         const int signal = run % 3 == 0 ? SIGTERM : run % 3 == 1 ? SIGINT : SIGHUP;
         b.put("out.sap", bytesOf("old"));
-        const std::string target = b.dir / "out.sap";
-        const char* argv[] = {ORVEX_CONVERT, "-o", target.c_str(), song.c_str(), nullptr};
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid;
-        ASSERT_EQ(posix_spawn(&pid, ORVEX_CONVERT, &quiet, nullptr, const_cast<char**>(argv), environ), 0);
-        ::usleep(random() % 4000);
-        ::kill(pid, signal);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        posix_spawn_file_actions_destroy(&quiet);
+        // timeout sends the signal after up to 4 ms and exits with the converter's status.
+        const Outcome r = support::run({"timeout", "--preserve-status", "-s", std::to_string(signal),
+                                        "0.00" + std::to_string(random() % 4000 + 1000).substr(0, 3), ORVEX_CONVERT,
+                                        "-o", target, song});
         const Bytes left = readFile(target);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        if (r.status == 0)
             EXPECT_EQ(left, converted);
-        } else {
-            EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) || WTERMSIG(status) == signal);
-            ++stopped;
-        }
+        else
+            EXPECT_EQ(r.status, 128 + signal);
+        stopped += r.status != 0;
         EXPECT_TRUE(left == converted || left == bytesOf("old"));
         EXPECT_EQ(b.dir.listing().size(), 5u) << "a temporary file was left";
     }

@@ -22,13 +22,11 @@ grep -qx "Exec=$prefix/bin/orvex" "$prefix/share/applications/orvex.desktop" || 
 grep -qx "Path=$prefix/share/orvex" "$prefix/share/applications/orvex.desktop" || fail "desktop entry: Path"
 grep -qx "Icon=orvex" "$prefix/share/applications/orvex.desktop" || fail "desktop entry: Icon"
 
-# The installed converter, with its own player folder, converts the demo tune.
+# The installed converter, with its own player folder, converts the demo tune, which
+# plays in libgme.
 cp "$prefix/share/orvex/demo/orvex-demo.com" "$work/"
-"$prefix/bin/orvex-convert" -n "Orvex Demo" -a "Orvex team" -d 2026 "$work/orvex-demo.com" \
-    || fail "orvex-convert could not convert the demo tune"
-[ -f "$work/orvex-demo.SAP" ] || fail "no orvex-demo.SAP"
+"$prefix/bin/orvex-convert" --check -n "Orvex Demo" "$work/orvex-demo.com" || fail "the demo tune does not convert or play"
 head -c 4 "$work/orvex-demo.SAP" | grep -q "^SAP" || fail "orvex-demo.SAP is no SAP file"
-grep -a -q "INIT 8011" "$work/orvex-demo.SAP" || fail "no INIT line"
 
 # The installed program starts where the desktop entry starts it and runs until stopped.
 status=0

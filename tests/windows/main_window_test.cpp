@@ -274,17 +274,6 @@ private slots:
         QVERIFY(readFile(sap) == expected);
         QCOMPARE(f->dialogs.messages, QStringList());
     }
-
-    // One message box per error or warning.
-    void messages()
-    {
-        f->load(f->bench.put("song.md1", atariFile(0x2000, Bytes(0x2000, 1))), f->bench.put("s.d15", d15(0x40, 1056)));
-        f->w.SaveSAPfile1->trigger();
-        QCOMPARE(f->dialogs.messages,
-                 QStringList({"notice: ADR conflict detected! (SAP failure?)",
-                              "error: Cannot read the player file \"" + QString::fromStdString(f->bench.players)
-                                  + "/mpt_0500.plr\": No such file or directory."}));
-    }
 };
 
 QTEST_MAIN(MainWindowTest)
