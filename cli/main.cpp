@@ -41,7 +41,8 @@ const char* const kUsage =
     "  -s, --samples PATH  the .D15 digi-sample file of an .MD1 module (one module only;\n"
     "                      else each .MD1 takes the .D15 file beside it with its name)\n"
     "  -p, --players DIR   folder holding cmc_0500.plr, mpt_0500.plr and tmc_0500.plr\n"
-    "                      (default: the program's player folder)\n"
+    "                      (default: ~/.local/share/orvex/players, then the program's\n"
+    "                      player folder, <prefix>/share/orvex/players)\n"
     "  -r, --recursive     convert every module under the folders (by extension, any case)\n"
     "  -j, --jobs N        conversions at once (default: the number of cores)\n"
     "      --check         play each SAP written and report those that stay silent\n"
@@ -124,7 +125,8 @@ enum class Result { Converted, Failed, NotChecked };
 
 // One conversion, as the window runs it: load, then save (as the job's target, or
 // beside the module), then, when asked, the playback check.
-Result convert(const cli::Job& job, const Texts& texts, const std::string& players, const orvex::PlayerCache* cache,
+Result convert(const cli::Job& job, const Texts& texts, const std::vector<std::string>& players,
+               const orvex::PlayerCache* cache,
                bool besideModule, bool check, Messages& messages, std::vector<orvex::PendingFile>& written)
 {
     if (!job.refusal.empty()) {
@@ -229,7 +231,7 @@ int main(int argc, char** argv)
 
     Texts texts;
     std::optional<std::string> output, samples;
-    std::string players = orvex::defaultPlayerFolder();
+    std::vector<std::string> players = orvex::defaultPlayerFolders();
     bool recursive = false, check = false;
     unsigned jobsAtOnce = std::max(1u, std::thread::hardware_concurrency());
     int warnings = 0;
@@ -247,7 +249,7 @@ int main(int argc, char** argv)
                 return usageError(std::string("the ") + field + " is not valid UTF-8");
             break;
         case 's': samples = optarg; break;
-        case 'p': players = optarg; break;
+        case 'p': players = {optarg}; break;
         case 'r': recursive = true; break;
         case 'j': {
             char* end = nullptr;

@@ -82,18 +82,27 @@ bool equalsIgnoringCase(const std::string& a, const std::string& b)
     return true;
 }
 
-Converter::Converter(ConversionState& state, MainWindowLink& link, std::string playerFolder)
-    : s(state), window(link), playerFolder_(std::move(playerFolder))
+Converter::Converter(ConversionState& state, MainWindowLink& link, std::vector<std::string> playerFolders)
+    : s(state), window(link), playerFolders_(std::move(playerFolders))
 {
 }
 
 std::string Converter::playerPath(const char* fileName) const
 {
-    if (playerFolder_.empty())
-        return fileName;
-    if (playerFolder_.back() == '/')
-        return playerFolder_ + fileName;
-    return playerFolder_ + "/" + fileName;
+    return locatePlayer(playerFolders_, fileName);
+}
+
+std::string locatePlayer(const std::vector<std::string>& folders, const std::string& fileName)
+{
+    std::string places;
+    for (const std::string& folder : folders) {
+        const std::string path = folder.empty() || folder.back() == '/' ? folder + fileName : folder + "/" + fileName;
+        struct stat info {};
+        if (folders.size() == 1 || ::lstat(path.c_str(), &info) == 0)
+            return path;
+        places += (places.empty() ? "" : " nor in ") + quoted(path);
+    }
+    throw ConversionError("Cannot read the player file " + quoted(fileName) + ": it is neither in " + places + ".");
 }
 
 namespace {
@@ -155,7 +164,7 @@ InputRead readInput(const std::string& role, const std::string& path, std::size_
     return {static_cast<std::size_t>(got), beyond > 0, {role, path, info.st_dev, info.st_ino}};
 }
 
-PlayerCache::PlayerCache(std::string folder) : folder_(std::move(folder)) {}
+PlayerCache::PlayerCache(std::vector<std::string> folders) : folders_(std::move(folders)) {}
 
 const PlayerCache::Entry& PlayerCache::get(const std::string& fileName) const
 {
@@ -164,8 +173,8 @@ const PlayerCache::Entry& PlayerCache::get(const std::string& fileName) const
     if (found != entries_.end())
         return found->second;
     Entry& entry = entries_[fileName];
-    const std::string path = folder_.empty() || folder_.back() == '/' ? folder_ + fileName : folder_ + "/" + fileName;
     try {
+        const std::string path = locatePlayer(folders_, fileName);
         entry.bytes.resize(kImageSize + 1);
         const InputRead read = readInput("player file", path, 0, entry.bytes.data(), kImageSize);
         entry.bytes.resize(read.count + (read.cut ? 1 : 0));

@@ -81,7 +81,7 @@ InputRead readInput(const std::string& role, const std::string& path, std::size_
 // threads at once: their bytes as a save would read them, or why they cannot be read.
 class PlayerCache {
 public:
-    explicit PlayerCache(std::string folder);
+    explicit PlayerCache(std::vector<std::string> folders);
     struct Entry {
         std::vector<std::uint8_t> bytes;  // up to one byte more than the image holds
         InputFile identity;
@@ -90,7 +90,7 @@ public:
     const Entry& get(const std::string& fileName) const;
 
 private:
-    std::string folder_;
+    std::vector<std::string> folders_;
     mutable std::mutex mutex_;
     mutable std::map<std::string, Entry> entries_;
 };
@@ -117,7 +117,13 @@ inline constexpr std::array<unsigned, 5> FastplayTable{0, 0, 156, 104, 78};
 
 class Converter {
 public:
-    Converter(ConversionState& state, MainWindowLink& window, std::string playerFolder);
+    // Player files are looked for in the folders in turn: the first that holds the file
+    // gives it.
+    Converter(ConversionState& state, MainWindowLink& window, std::vector<std::string> playerFolders);
+    Converter(ConversionState& state, MainWindowLink& window, const std::string& playerFolder)
+        : Converter(state, window, std::vector<std::string>{playerFolder})
+    {
+    }
 
     // File > "Load Atari MSX"
     void LoadAtariMSX();
@@ -155,7 +161,7 @@ private:
 
     ConversionState& s;
     MainWindowLink& window;
-    std::string playerFolder_;
+    std::vector<std::string> playerFolders_;
     const PlayerCache* players_ = nullptr;
     bool lastAppendCut_ = false;  // the last AppendFile ran out of room before the file's end
     std::string appendRole_ = "file";  // what AppendFile's messages call the file
@@ -166,6 +172,11 @@ private:
 std::string quoted(const std::string& path);
 // What kind of file a mode describes, for messages: "a folder", "a FIFO", ...
 std::string fileKind(unsigned mode);
+
+// The path of a player file in the first of the folders that holds it. Throws
+// ConversionError naming every place looked at when none does (with one folder, the
+// file's path there).
+std::string locatePlayer(const std::vector<std::string>& folders, const std::string& fileName);
 
 // The extension of a path: the characters after its last '.', or empty.
 std::string extensionOf(const std::string& path);

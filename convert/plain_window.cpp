@@ -1,6 +1,7 @@
 #include "plain_window.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 namespace orvex {
@@ -54,12 +55,20 @@ void PlainWindow::replaceScratchSelection(const std::string& text)
     selectionLength = 0;
 }
 
-std::string defaultPlayerFolder()
+std::vector<std::string> defaultPlayerFolders()
 {
+    std::vector<std::string> folders;
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (data && *data == '/')
+        folders.push_back(std::string(data) + "/orvex/players");
+    else if (home && *home)
+        folders.push_back(std::string(home) + "/.local/share/orvex/players");
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     const auto folder = error ? std::filesystem::current_path(error) : executable.parent_path();
-    return (folder / ".." / "share" / "orvex" / "players").lexically_normal().string();
+    folders.push_back((folder / ".." / "share" / "orvex" / "players").lexically_normal().string());
+    return folders;
 }
 
 } // namespace orvex

@@ -61,8 +61,9 @@ public:
     void showError(const std::string& message) override { errors.push_back(message); }
 };
 
-// The folder the program takes its player files from:
-// <folder of the executable>/../share/orvex/players
-std::string defaultPlayerFolder();
+// The folders the program takes its player files from, in turn: the user's own,
+// $XDG_DATA_HOME/orvex/players (by default ~/.local/share/orvex/players), then
+// <folder of the executable>/../share/orvex/players.
+std::vector<std::string> defaultPlayerFolders();
 
 } // namespace orvex

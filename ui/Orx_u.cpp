@@ -3,6 +3,7 @@
 #include "Orx_a.h"
 #include "fonts.h"
 #include "frame.h"
+#include "plain_window.h"
 #include "text8.h"
 
 #include <QCloseEvent>
@@ -113,7 +114,7 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
       SD(saveDialog()),
       ODS(sampleDialog()),
       state_(state ? state : &orvex::processState()),
-      playerFolder_(defaultPlayerFolder())
+      playerFolders_(orvex::defaultPlayerFolders())
 {
     orvex::ui::installFontSubstitutions();
     setupUi(this);
@@ -161,14 +162,14 @@ TSW::~TSW()
         SW = nullptr;
 }
 
-QString TSW::defaultPlayerFolder()
+void TSW::setPlayerFolder(const QString& folder)
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/orvex/players"));
+    playerFolders_ = {toPath(folder)};
 }
 
 orvex::Converter TSW::converter()
 {
-    return orvex::Converter(*state_, *this, toPath(playerFolder_));
+    return orvex::Converter(*state_, *this, playerFolders_);
 }
 
 // ------------------------------------------------------------------ menu bar

@@ -30,11 +30,9 @@ public:
     orvex::ui::FileDialog SD;
     orvex::ui::FileDialog ODS;
 
-    // Where the save commands find the player files: by default
-    // <folder of the program>/../share/orvex/players
-    QString playerFolder() const { return playerFolder_; }
-    void setPlayerFolder(const QString& folder) { playerFolder_ = folder; }
-    static QString defaultPlayerFolder();
+    // Where the save commands find the player files: by default the user's folder, then
+    // <folder of the program>/../share/orvex/players (orvex::defaultPlayerFolders)
+    void setPlayerFolder(const QString& folder);
 
     orvex::ConversionState& conversionState() const { return *state_; }
 
@@ -105,7 +103,7 @@ private:
     orvex::Converter converter();
 
     orvex::ConversionState* state_;
-    QString playerFolder_;
+    std::vector<std::string> playerFolders_;
     std::function<void()> firstActivation_;
     QString droppedModule_;
     bool activated_ = false;

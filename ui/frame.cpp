@@ -2,12 +2,14 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
+#include <cstring>
 #include <memory>
 
 namespace orvex::ui {
@@ -23,20 +25,22 @@ xcb_connection_t* x11()
 template <typename Reply>
 using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
 
+xcb_atom_t atom(xcb_connection_t* connection, const char* name)
+{
+    const Owned<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
 } // namespace
 
 QMargins frameExtents(const QWidget* window)
 {
     if (xcb_connection_t* connection = x11(); connection && window->windowHandle()) {
-        static const xcb_atom_t atom = [connection] {
-            const Owned<xcb_intern_atom_reply_t> reply(
-                xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, 18, "_NET_FRAME_EXTENTS"), nullptr),
-                &std::free);
-            return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        }();
+        static const xcb_atom_t extents = atom(connection, "_NET_FRAME_EXTENTS");
         const Owned<xcb_get_property_reply_t> reply(
             xcb_get_property_reply(connection,
-                                   xcb_get_property(connection, 0, static_cast<xcb_window_t>(window->winId()), atom,
+                                   xcb_get_property(connection, 0, static_cast<xcb_window_t>(window->winId()), extents,
                                                     XCB_ATOM_CARDINAL, 0, 4),
                                    nullptr),
             &std::free);
@@ -85,11 +89,37 @@ void centre(QWidget* window, QMargins frame)
         window->setGeometry(QRect(centredClientOrigin(screen->availableGeometry(), window->size(), frame), window->size()));
 }
 
+// Asks the window manager for the frame it will put around a window not shown yet
+// (_NET_REQUEST_FRAME_EXTENTS) and waits a moment for its answer.
+QMargins expectedFrame(QWidget* window)
+{
+    xcb_connection_t* connection = x11();
+    if (!connection)
+        return frameExtents(window);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = static_cast<xcb_window_t>(window->winId());
+    request.type = atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&request));
+    xcb_flush(connection);
+    QMargins frame;
+    for (int tries = 0; tries < 40 && frame.isNull(); ++tries) {
+        if ((frame = frameExtents(window)).isNull())
+            QThread::msleep(5);
+    }
+    return frame;
+}
+
 } // namespace
 
 void centreWhenFramed(QWidget* window)
 {
-    centre(window, frameExtents(window));
+    // Placed where it belongs before it shows, when the window manager says what frame
+    // it will get; once more as soon as it has framed it.
+    centre(window, window->isVisible() ? frameExtents(window) : expectedFrame(window));
     // The frame is known when the window manager has put it around the window; with
     // none, it never is.
     auto* poll = new QTimer(window);

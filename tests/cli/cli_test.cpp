@@ -252,6 +252,21 @@ TEST(Cli, Check)
     EXPECT_NE(digi.err.find("not checked: libgme does not play TYPE D"), std::string::npos);
 }
 
+// Player files are looked for in the user's folder, then in the program's.
+TEST(Cli, PlayerFolders)
+{
+    Bench b;
+    const std::string song = b.put("song.mpt", module(0x3000, 500));
+    b.put("home/.local/share/orvex/players/mpt_0500.plr", player(90));
+    EXPECT_EQ(run({"env", "-u", "XDG_DATA_HOME", "HOME=" + (b.dir / "home"), ORVEX_CONVERT, song}).status, 0);
+    const Outcome missing = run({"env", "XDG_DATA_HOME=" + (b.dir / "data"), ORVEX_CONVERT, song});
+    EXPECT_EQ(missing.status, 1);
+    const std::string program = std::filesystem::path(ORVEX_CONVERT).parent_path().parent_path() / "share/orvex/players";
+    EXPECT_EQ(missing.err, "orvex-convert: Cannot read the player file \"mpt_0500.plr\": it is neither in \""
+                               + (b.dir / "data/orvex/players/mpt_0500.plr") + "\" nor in \"" + program
+                               + "/mpt_0500.plr\".\n");
+}
+
 // Stopped at random moments, a conversion leaves the old file or the whole new one, and
 // no temporary file.
 TEST(Cli, Signals)

@@ -16,20 +16,30 @@
 
 namespace {
 
-// The window manager's frame: the child of the root that holds the window.
-QRect frameOf(const QWidget& window)
+xcb_connection_t* connection()
 {
-    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+// The window manager's frame: the child of the root that holds the window.
+xcb_window_t frameWindow(const QWidget& window)
+{
+    xcb_connection_t* c = connection();
     xcb_window_t w = static_cast<xcb_window_t>(window.winId());
     for (;;) {
         xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
         const xcb_window_t parent = tree->parent, root = tree->root;
         std::free(tree);
         if (parent == root)
-            break;
+            return w;
         w = parent;
     }
-    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr);
+}
+
+QRect frameOf(const QWidget& window)
+{
+    xcb_connection_t* c = connection();
+    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, frameWindow(window)), nullptr);
     const QRect frame(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
     std::free(g);
     return frame;
@@ -69,13 +79,30 @@ private slots:
         // At once after the start, as a quick user clicks
         f.w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.w));
+        QTRY_VERIFY_WITH_TIMEOUT(frameWindow(f.w) != f.w.winId(), 20000);  // managed by the window manager
         checkMenus();
         // Centred once framed
         QTRY_VERIFY(centred(f.w));
         checkMenus();
         // Moved
+        // Moved as a user moves it: the window manager puts the frame's corner elsewhere
+        // (_NET_MOVERESIZE_WINDOW, north-west gravity, x and y, from a pager).
         const QPoint before = frameOf(f.w).topLeft();
-        f.w.move(f.w.pos() + QPoint(-150, 90));
+        xcb_client_message_event_t move{};
+        move.response_type = XCB_CLIENT_MESSAGE;
+        move.format = 32;
+        move.window = static_cast<xcb_window_t>(f.w.winId());
+        const char name[] = "_NET_MOVERESIZE_WINDOW";
+        xcb_intern_atom_reply_t* type = xcb_intern_atom_reply(connection(), xcb_intern_atom(connection(), 0, 22, name), nullptr);
+        move.type = type->atom;
+        std::free(type);
+        move.data.data32[0] = 1 | 1 << 8 | 1 << 9 | 2 << 12;
+        move.data.data32[1] = std::uint32_t(before.x() - 150);
+        move.data.data32[2] = std::uint32_t(before.y() + 90);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection())).data->root;
+        xcb_send_event(connection(), 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&move));
+        xcb_flush(connection());
         QTRY_COMPARE(frameOf(f.w).topLeft(), before + QPoint(-150, 90));
         checkMenus();
     }

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Makes the Debian package from the build, unpacks it into a temporary root and checks it
+# there: the files it holds, the desktop entry, the metainfo and lintian; the converter
+# on the demo tune, played by libgme; the program started as its desktop entry starts it.
+set -eu
+build="$1"
+root=$(mktemp -d)
+work=$(mktemp -d)
+trap 'rm -rf "$root" "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -B "$work" >/dev/null) || fail "cpack made no package"
+deb=$(ls "$work"/orvex_*_*.deb)
+dpkg-deb -x "$deb" "$root"
+expected="usr/bin/orvex usr/bin/orvex-convert usr/share/applications/org.orvex.Orvex.desktop
+usr/share/doc/orvex/changelog.gz usr/share/doc/orvex/copyright usr/share/icons/hicolor/32x32/apps/orvex.png
+usr/share/man/man1/orvex-convert.1.gz usr/share/man/man1/orvex.1.gz usr/share/metainfo/org.orvex.Orvex.metainfo.xml
+usr/share/orvex/atari.bmp usr/share/orvex/atariback.bmp usr/share/orvex/atarimir.bmp usr/share/orvex/atarimirback.bmp
+usr/share/orvex/atarirainbow.bmp usr/share/orvex/demo/orvex-demo.com usr/share/orvex/players/README.txt"
+held=$(cd "$root" && find . -type f | sed 's|^\./||' | sort)
+[ "$held" = "$(printf '%s\n' $expected | sort)" ] || fail "the package holds: $held"
+desktop="$root/usr/share/applications/org.orvex.Orvex.desktop"
+desktop-file-validate "$desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.orvex.Orvex.metainfo.xml" >/dev/null || fail "metainfo"
+lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian: $(lintian "$deb" 2>&1)"
+
+# The unpacked converter, with its own player folder, converts the demo tune, which plays.
+cp "$root/usr/share/orvex/demo/orvex-demo.com" "$work/"
+"$root/usr/bin/orvex-convert" --check -n "Orvex Demo" "$work/orvex-demo.com" || fail "the demo tune"
+head -c 4 "$work/orvex-demo.SAP" | grep -q "^SAP" || fail "orvex-demo.SAP is no SAP file"
+
+# The unpacked program starts where its desktop entry starts it and runs until stopped.
+status=0
+(cd "$root$(sed -n 's/^Path=//p' "$desktop")" && QT_QPA_PLATFORM=offscreen timeout 5 "$root$(sed -n 's/^Exec=//p' "$desktop")") \
+    || status=$?
+[ "$status" -eq 124 ] || fail "orvex ended by itself with status $status"
+echo "package: files, desktop entry, metainfo, lintian, converter and program"
