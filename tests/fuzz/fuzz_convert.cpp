@@ -1,24 +1,18 @@
-// libFuzzer target: "Load Atari MSX" and the two save commands on module, sample and
-// player files, texts and file names taken from the input. Under the sanitizers nothing
-// may touch memory past a buffer; after every command these must hold:
-//  - a command that shows a message, is cancelled or has nothing to do changes neither
-//    the disk nor, unless it is a load, the conversion state and the window;
-//  - a written SAP file is exactly its header lines followed by ModuleImage[0 .. imageEnd),
-//    and its AUTHOR, NAME and DATE lines carry the boxes' texts.
+// libFuzzer target: "Load Atari MSX" and the save commands on files, texts and names from
+// the input, with the sanitizers watching memory. After every command: one that shows a
+// message, is cancelled or has nothing to do changes neither the disk nor (unless it is
+// a load) the state; a written SAP file is its header lines, with the boxes' texts on
+// AUTHOR, NAME and DATE, followed by ModuleImage[0 .. imageEnd).
 //
-// Input layout (missing bytes read as zero, parts cut at the input's end):
-//   byte 0     bits 0-2  the module's extension: cmc mpt md1 tmc tm8 com, 6 none, 7 "d15";
-//              bit 3 upper case; bit 4 "InfoCLR at load"; bit 5 the sample dialog is
-//              cancelled; bit 6 no sample file; bit 7 no module file
-//   byte 1     bits 0-2  no cmc_0500.plr, mpt_0500.plr, tmc_0500.plr; bits 3-4 where
-//              "Save SAP file as..." writes: 0 out/, 1 a missing folder, 2 beside the
-//              module, 3 out/ with a folder in the way; bit 5 the file exists already
-//   bytes 2-3  four commands, four bits each from the low end: 0 load, 1 load cancelled,
-//              2 "Save SAP file as...", 3 "Save SAP file", 4 save as cancelled, 5-15 none
-//   bytes 4-9  zero bytes appended to the module, the samples and the player: three
-//              16-bit little-endian counts, each doubled
-//   then eight parts, each a 16-bit little-endian length and its bytes: module, samples,
-//   player, name, author, date, module file name, output file name
+// Input (missing bytes read as zero): byte 0 bits 0-2 the module's extension (cmc mpt md1
+// tmc tm8 com, 6 none, 7 d15), bit 3 upper case, bit 4 "InfoCLR at load", bit 5 the
+// sample dialog cancelled, bit 6 no sample file, bit 7 no module file; byte 1 bits 0-2 no
+// cmc/mpt/tmc player file, bits 3-4 where "Save SAP file as..." writes (out/, a missing
+// folder, beside the module, out/ with a folder in the way), bit 5 the file exists; bytes
+// 2-3 four commands of four bits (0 load, 1 load cancelled, 2 save as, 3 save, 4 save as
+// cancelled, 5-15 none); bytes 4-9 three 16-bit counts, doubled, of zeros appended to the
+// module, samples and player; then eight parts, each a 16-bit length and its bytes:
+// module, samples, player, name, author, date, module name, output name.
 
 #include "support.h"
 

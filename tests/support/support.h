@@ -1,7 +1,6 @@
 #pragma once
-// What the tests share: bytes and files, a temporary folder, builders of the Atari files
-// the program reads, a conversion run in-process as the window runs it, and a runner for
-// other programs.
+// What the tests share: bytes, files and folders, builders of the Atari files the program
+// reads, a conversion run in-process as the window runs it, a runner for other programs.
 
 #include "conversion.h"
 #include "plain_window.h"
@@ -47,8 +46,7 @@ std::map<std::string, std::string> listing(const std::filesystem::path& folder);
 
 // An Atari binary load file of one segment: FF FF, start, end, data.
 Bytes atariFile(std::uint16_t start, const Bytes& data);
-// A module of `length` bytes in all, its data a pattern, the byte at file offset 37 (the
-// Theta Music Composer speed) `speed`.
+// A module of `length` bytes in all, a pattern with the speed byte at file offset 37
 Bytes module(std::uint16_t start, std::size_t length = 64, std::uint8_t speed = 1);
 // A player file of `length` code bytes in a pattern, its header naming `start`.
 Bytes player(std::size_t length, std::uint16_t start = 0x0500);
@@ -57,8 +55,7 @@ Bytes d15(std::uint8_t page, std::size_t length);
 // The six SAP header lines written before the format's own
 std::string header(const std::string& author, const std::string& name, const std::string& date, char type);
 
-// A conversion with its own state, a window of plain data and a private folder for
-// modules, players and SAP files.
+// A conversion with its own state, a window of plain data and a folder for its files
 struct Bench {
     Bench();
     TempDir dir;
@@ -70,7 +67,7 @@ struct Bench {
     // Writes a file below the folder, making its folders; returns its path.
     std::string put(const std::string& name, const Bytes& bytes);
     void putPlayer(const std::string& fileName, const Bytes& bytes);
-    // "Load Atari MSX" answered with these files (no value: the dialog is cancelled).
+    // "Load Atari MSX" answered with these files (none: the dialog is cancelled)
     void load(std::optional<std::string> module, std::optional<std::string> samples = std::nullopt);
     // "Save SAP file as..." to a file below the folder; returns its path.
     std::string saveAs(const std::string& name);

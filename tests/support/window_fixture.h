@@ -1,6 +1,5 @@
 #pragma once
-// The window tests' fixture: the main window on a state and a folder of its own, with
-// file dialogs and message boxes answered by the test.
+// The main window on a state and a folder of its own, its dialogs answered by the test
 
 #include "Orx_u.h"
 #include "dialogs.h"
@@ -27,8 +26,7 @@ public:
     QStringList messages;
 };
 
-// Leaves out the offscreen platform's notes that it cannot raise windows or grab the
-// keyboard.
+// Leaves out the offscreen platform's notes that it cannot raise windows
 void quietPlatformNotes();
 
 struct WindowFixture {
@@ -39,8 +37,7 @@ struct WindowFixture {
 
     // Shows the window with its outer top-left corner at `corner`.
     void showAt(QPoint corner);
-    // "Load Atari MSX" with the module (and the samples, else the sample dialog is
-    // cancelled) picked in the dialogs.
+    // "Load Atari MSX" with the module (and the samples, or the dialog cancelled)
     void load(const std::string& module, std::optional<std::string> samples = std::nullopt);
     // Writes the three player files.
     void putPlayers();

@@ -118,60 +118,39 @@ private slots:
         }
     }
 
-    void option_data()
-    {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<bool>("on");
-        QTest::newRow("none") << QStringList{} << false;
-        QTest::newRow("dark LED") << QStringList{"ledoff"} << true;
-        QTest::newRow("dark, lit LED") << QStringList{"ledoff", "ledon"} << false;
-        QTest::newRow("menu item") << QStringList{"ox"} << true;
-        QTest::newRow("menu item twice") << QStringList{"ox", "ox"} << false;
-        QTest::newRow("dark LED, menu item") << QStringList{"ledoff", "ox"} << false;
-        QTest::newRow("menu item, lit LED, menu item") << QStringList{"ox", "ledon", "ox"} << true;
-    }
-
-    // The check mark and the two LEDs always agree; one LED shows at a time.
-    void option()
-    {
-        QFETCH(QStringList, clicks);
-        QFETCH(bool, on);
-        f->showAt({40, 30});
-        for (const QString& click : clicks) {
-            if (click == "ox")
-                f->w.ox->trigger();
-            else
-                QTest::mouseClick(click == "ledon" ? f->w.ledon : f->w.ledoff, Qt::LeftButton, {}, QPoint(8, 8));
-            QCOMPARE(f->w.ledon->isVisible(), f->w.ox->isChecked());
-            QCOMPARE(f->w.ledoff->isVisible(), !f->w.ox->isChecked());
-        }
-        QCOMPARE(f->w.ox->isChecked(), on);
-        QTest::mouseClick(f->w.Label12, Qt::LeftButton, {}, QPoint(3, 3));  // the caption does nothing
-        QCOMPARE(f->w.ox->isChecked(), on);
-    }
-
     void states_data()
     {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QStringList>("values");  // Format, Size, SAP, the three boxes, moduleLoaded
-        QTest::newRow("before a load") << QStringList{} << false << QStringList{"none", "n/o", "n/o", "Name", "0"};
+        QTest::addColumn<QStringList>("values");  // Format, Size, SAP, the boxes, moduleLoaded, the option
+        QTest::newRow("before a load") << QStringList{} << false << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
         QTest::newRow("samples cancelled") << QStringList{"load md1"} << false
-                                           << QStringList{"md1", "300", "n/o", "Name", "1"};
-        QTest::newRow("loaded") << QStringList{"load"} << true << QStringList{"mpt", "300", "n/o", "Name", "1"};
+                                           << QStringList{"md1", "300", "n/o", "Name", "1", "off"};
+        QTest::newRow("loaded") << QStringList{"load"} << true << QStringList{"mpt", "300", "n/o", "Name", "1", "off"};
         QTest::newRow("saved") << QStringList{"load", "save"} << true
-                               << QStringList{"mpt", "300", "809", "NameUnknown<?>", "0"};
-        QTest::newRow("HERE") << QStringList{"load", "save", "here"} << true << QStringList{"mpt", "300", "809", "", "0"};
+                               << QStringList{"mpt", "300", "809", "NameUnknown<?>", "0", "off"};
+        QTest::newRow("HERE") << QStringList{"load", "save", "here"} << true
+                              << QStringList{"mpt", "300", "809", "", "0", "off"};
         QTest::newRow("loaded again") << QStringList{"load", "save", "load"} << true
-                                      << QStringList{"mpt", "300", "n/o", "NameUnknown<?>", "1"};
+                                      << QStringList{"mpt", "300", "n/o", "NameUnknown<?>", "1", "off"};
         // One module file dropped onto the window loads as the menu does; nothing else.
         QTest::newRow("dropped") << QStringList{"option", "drop song.mpt"} << true
-                                 << QStringList{"mpt", "300", "n/o", "", "1"};
-        QTest::newRow("dropped .MD1") << QStringList{"drop song.md1"} << true << QStringList{"md1", "300", "n/o", "Name", "1"};
+                                 << QStringList{"mpt", "300", "n/o", "", "1", "on"};
+        QTest::newRow("dropped .MD1") << QStringList{"drop song.md1"} << true
+                                      << QStringList{"md1", "300", "n/o", "Name", "1", "off"};
         QTest::newRow("two dropped") << QStringList{"option", "drop song.mpt song.md1"} << false
-                                     << QStringList{"none", "n/o", "n/o", "Name", "0"};
+                                     << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
         QTest::newRow("folder dropped") << QStringList{"drop players"} << false
-                                        << QStringList{"none", "n/o", "n/o", "Name", "0"};
+                                        << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
+        // The check mark and the two LEDs always agree; the caption beside them does nothing.
+        QTest::newRow("dark LED") << QStringList{"ledoff", "caption"} << false
+                                  << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
+        QTest::newRow("dark, lit LED") << QStringList{"ledoff", "ledon"} << false
+                                       << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
+        QTest::newRow("menu item twice") << QStringList{"option", "option"} << false
+                                         << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
+        QTest::newRow("menu item, lit LED, menu item") << QStringList{"option", "ledon", "option"} << false
+                                                       << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
     }
 
     void states()
@@ -196,8 +175,15 @@ private slots:
                 QTest::mouseClick(f->w.Button1, Qt::LeftButton);
             else if (step == "option")
                 f->w.ox->trigger();
-            else
+            else if (step.startsWith("drop"))
                 drop(step.split(' ').mid(1));
+            else
+                QTest::mouseClick(step == "ledon"    ? static_cast<QWidget*>(f->w.ledon)
+                                  : step == "ledoff" ? static_cast<QWidget*>(f->w.ledoff)
+                                                     : static_cast<QWidget*>(f->w.Label12),
+                                  Qt::LeftButton, {}, QPoint(8, 8));
+            QCOMPARE(f->w.ledon->isVisible(), f->w.ox->isChecked());
+            QCOMPARE(f->w.ledoff->isVisible(), !f->w.ox->isChecked());
         }
         const TSW& w = f->w;
         for (QWidget* control : QWidgetList{w.Label1, w.Label2, w.Label3, w.Label7, w.Edit1, w.Edit2, w.Edit3, w.Button1,
@@ -205,7 +191,7 @@ private slots:
             QCOMPARE(control->isEnabled(), enabled);
         QCOMPARE(QStringList({w.Label13->text(), w.Label14->text(), w.Label15->text(),
                               w.Edit1->text() + w.Edit2->text() + w.Edit3->text(),
-                              QString::number(f->bench.state->moduleLoaded)}),
+                              QString::number(f->bench.state->moduleLoaded), w.ox->isChecked() ? "on" : "off"}),
                  values);
         QCOMPARE(f->dialogs.messages, QStringList());
     }
