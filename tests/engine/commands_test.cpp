@@ -121,8 +121,7 @@ std::string textPart(const std::string& sapPath)
 TEST(Commands, OneSavePerLoad)
 {
     Bench b;
-    for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
-        b.putPlayer(name, player(50));
+    b.putPlayers();
     const std::string song = b.put("a.com", module(0x8000, 300));
     b.window.saveAnswer = b.dir / "x.sap";
     b.converter.SaveSAPfileas();

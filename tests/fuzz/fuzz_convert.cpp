@@ -37,11 +37,7 @@ struct Reader {
     const std::uint8_t* data;
     std::size_t size, at = 0;
     std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    unsigned word()
-    {
-        const unsigned low = byte();
-        return low | byte() << 8;
-    }
+    unsigned word() { const unsigned low = byte(); return low | byte() << 8; }
     Bytes part()
     {
         const std::size_t length = std::min<std::size_t>(word(), size - std::min(at, size)), from = std::min(at, size);
@@ -117,20 +113,16 @@ void run(const std::uint8_t* data, std::size_t size)
     for (const char* folder : {"songs", "samples", "players", "out"})
         fs::create_directories(root / folder);
     auto put = [](const fs::path& path, const Bytes& bytes) {
-        try {
-            writeFile(path, bytes);
-        } catch (const std::exception&) {  // a name such as ".."
-        }
+        try { writeFile(path, bytes); } catch (const std::exception&) {}  // a name such as ".."
     };
     const fs::path modulePath = root / "songs" / moduleName, samplePath = root / "samples" / "tune.d15";
     if (!(choices & 0x80))
         put(modulePath, module);
     if (!(choices & 0x40))
         put(samplePath, samples);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         if (!(output & (1 << i)))
             put(root / "players" / (i == 0 ? "cmc_0500.plr" : i == 1 ? "mpt_0500.plr" : "tmc_0500.plr"), player);
-    }
     const fs::path outputPath = root / ((output >> 3 & 3) == 1 ? "missing" : (output >> 3 & 3) == 2 ? "songs" : "out")
                                 / outputName;
     std::error_code ignored;

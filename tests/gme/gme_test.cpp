@@ -91,13 +91,9 @@ TEST_P(Playback, PitchOfEachSecond)
 {
     const PlayCase& c = GetParam();
     Bench b;
-    for (const auto& file : std::filesystem::directory_iterator(c.players)) {
-        if (file.path().extension() == ".plr")
-            b.putPlayer(file.path().filename(), readFile(file.path()));
-    }
-    Bytes data(64, 0x11);
-    data[0] = 40;  // the tone bytes
-    data[1] = 56;
+    for (const auto& file : std::filesystem::directory_iterator(c.players))
+        b.putPlayer(file.path().filename(), readFile(file.path()));
+    Bytes data = hex("28 38") + Bytes(62, 0x11);  // the tone bytes: 40 and 56
     data[31] = c.speed;
     b.convert(std::string("tone.") + c.extension, atariFile(c.moduleStart, data));
     const Sound sound = play(b.dir / ("tone." + std::string(c.extension) + ".sap"));

@@ -13,30 +13,13 @@ extern char** environ;
 
 namespace support {
 
-Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-Bytes bytesOf(std::string_view text)
-{
-    return Bytes(text.begin(), text.end());
-}
-
 Bytes hex(std::string_view pairs)
 {
     Bytes out;
-    for (std::size_t i = 0; i + 1 < pairs.size(); i += pairs[i] == ' ' ? 1 : 2) {
+    for (std::size_t i = 0; i + 1 < pairs.size(); i += pairs[i] == ' ' ? 1 : 2)
         if (pairs[i] != ' ')
             out.push_back(static_cast<std::uint8_t>(std::stoul(std::string(pairs.substr(i, 2)), nullptr, 16)));
-    }
     return out;
-}
-
-std::string textOf(const Bytes& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
 }
 
 Bytes slice(const Bytes& bytes, std::size_t from, std::size_t count)
@@ -88,11 +71,6 @@ std::map<std::string, std::string> listing(const std::filesystem::path& folder)
                                         : "special file";
     }
     return entries;
-}
-
-std::map<std::string, std::string> TempDir::listing() const
-{
-    return support::listing(path_);
 }
 
 Bytes atariFile(std::uint16_t start, const Bytes& data)
@@ -148,16 +126,18 @@ std::string Bench::put(const std::string& name, const Bytes& bytes)
     return path;
 }
 
-void Bench::putPlayer(const std::string& fileName, const Bytes& bytes)
-{
-    writeFile(players + "/" + fileName, bytes);
-}
-
 void Bench::load(std::optional<std::string> module, std::optional<std::string> samples)
 {
     window.moduleAnswer = std::move(module);
     window.sampleAnswer = std::move(samples);
     converter.LoadAtariMSX();
+}
+
+void Bench::putPlayers()
+{
+    putPlayer("cmc_0500.plr", player(300));
+    putPlayer("mpt_0500.plr", player(400));
+    putPlayer("tmc_0500.plr", player(500));
 }
 
 std::string Bench::saveAs(const std::string& name)

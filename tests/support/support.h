@@ -18,14 +18,18 @@ namespace support {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes operator+(Bytes a, const Bytes& b);
-Bytes bytesOf(std::string_view text);
-std::string textOf(const Bytes& bytes);
+inline Bytes operator+(Bytes a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
+inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+inline std::string textOf(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 // Bytes written as hexadecimal pairs, spaces ignored: "FF FF 00 05"
 Bytes hex(std::string_view pairs);
 Bytes slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX);
 void writeFile(const std::string& path, const Bytes& bytes);
 Bytes readFile(const std::string& path);
+
+// Every entry below a folder: "folder", "link to ...", "special file", or a file's
+// permissions and bytes.
+std::map<std::string, std::string> listing(const std::filesystem::path& folder);
 
 // A fresh folder, removed with everything in it when the object goes.
 struct TempDir {
@@ -34,15 +38,11 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::map<std::string, std::string> listing() const;
+    std::map<std::string, std::string> listing() const { return support::listing(path_); }
 
 private:
     std::filesystem::path path_;
 };
-
-// Every entry below a folder: "folder", "link to ...", "special file", or a file's
-// permissions and bytes.
-std::map<std::string, std::string> listing(const std::filesystem::path& folder);
 
 // An Atari binary load file of one segment: FF FF, start, end, data.
 Bytes atariFile(std::uint16_t start, const Bytes& data);
@@ -66,7 +66,9 @@ struct Bench {
 
     // Writes a file below the folder, making its folders; returns its path.
     std::string put(const std::string& name, const Bytes& bytes);
-    void putPlayer(const std::string& fileName, const Bytes& bytes);
+    void putPlayer(const std::string& fileName, const Bytes& bytes) { writeFile(players + "/" + fileName, bytes); }
+    // The three player files: 300, 400 and 500 bytes of code for CMC, MPT and TMC.
+    void putPlayers();
     // "Load Atari MSX" answered with these files (none: the dialog is cancelled)
     void load(std::optional<std::string> module, std::optional<std::string> samples = std::nullopt);
     // "Save SAP file as..." to a file below the folder; returns its path.

@@ -18,20 +18,6 @@ void FakeDialogs::message(QWidget*, orvex::ui::MessageKind kind, const QString& 
     messages << (kind == orvex::ui::MessageKind::Error ? "error: " : "notice: ") + text;
 }
 
-namespace {
-QtMessageHandler platformHandler = nullptr;
-}
-
-void quietPlatformNotes()
-{
-    if (!platformHandler) {
-        platformHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (!text.startsWith(QLatin1String("This plugin does not support")))
-                platformHandler(type, context, text);
-        });
-    }
-}
-
 WindowFixture::WindowFixture() : w(nullptr, bench.state.get())
 {
     w.setPlayerFolder(QString::fromStdString(bench.players));
@@ -51,13 +37,6 @@ void WindowFixture::load(const std::string& module, std::optional<std::string> s
     if (samples)
         dialogs.answers["ODS"] << QString::fromStdString(*samples);
     w.LoadAtariMSX1->trigger();
-}
-
-void WindowFixture::putPlayers()
-{
-    bench.putPlayer("cmc_0500.plr", player(300));
-    bench.putPlayer("mpt_0500.plr", player(400));
-    bench.putPlayer("tmc_0500.plr", player(500));
 }
 
 } // namespace support

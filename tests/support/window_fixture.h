@@ -26,9 +26,6 @@ public:
     QStringList messages;
 };
 
-// Leaves out the offscreen platform's notes that it cannot raise windows
-void quietPlatformNotes();
-
 struct WindowFixture {
     WindowFixture();
     Bench bench;  // the folder, the player files and the state the window works on
@@ -39,8 +36,6 @@ struct WindowFixture {
     void showAt(QPoint corner);
     // "Load Atari MSX" with the module (and the samples, or the dialog cancelled)
     void load(const std::string& module, std::optional<std::string> samples = std::nullopt);
-    // Writes the three player files.
-    void putPlayers();
 };
 
 } // namespace support

@@ -21,14 +21,9 @@ class AboutTest : public QObject {
 
     // The tests call the handlers tick by tick; the real timers keep their enabled
     // state but their ticks are held back.
-    void tick(void (Tquill::*handler)(), int times)
-    {
-        for (int i = 0; i < times; ++i)
-            (q.get()->*handler)();
-    }
+    void tick(void (Tquill::*handler)(), int times) { while (times-- > 0) (q.get()->*handler)(); }
 
 private slots:
-    void initTestCase() { support::quietPlatformNotes(); }
     void init()
     {
         q = std::make_unique<Tquill>();

@@ -44,7 +44,6 @@ class StartupTest : public QObject {
 private slots:
     void initTestCase()
     {
-        support::quietPlatformNotes();
         QVERIFY(QDir::setCurrent(QStringLiteral(BIN_DIR)));  // where the about box's bitmaps are
     }
 

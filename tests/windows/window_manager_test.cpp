@@ -84,7 +84,6 @@ private slots:
         // Centred once framed
         QTRY_VERIFY(centred(f.w));
         checkMenus();
-        // Moved
         // Moved as a user moves it: the window manager puts the frame's corner elsewhere
         // (_NET_MOVERESIZE_WINDOW, north-west gravity, x and y, from a pager).
         const QPoint before = frameOf(f.w).topLeft();
@@ -92,8 +91,8 @@ private slots:
         move.response_type = XCB_CLIENT_MESSAGE;
         move.format = 32;
         move.window = static_cast<xcb_window_t>(f.w.winId());
-        const char name[] = "_NET_MOVERESIZE_WINDOW";
-        xcb_intern_atom_reply_t* type = xcb_intern_atom_reply(connection(), xcb_intern_atom(connection(), 0, 22, name), nullptr);
+        xcb_intern_atom_reply_t* type = xcb_intern_atom_reply(
+            connection(), xcb_intern_atom(connection(), 0, 22, "_NET_MOVERESIZE_WINDOW"), nullptr);
         move.type = type->atom;
         std::free(type);
         move.data.data32[0] = 1 | 1 << 8 | 1 << 9 | 2 << 12;
@@ -125,4 +124,4 @@ private slots:
 };
 
 QTEST_MAIN(WindowManagerTest)
-#include "wm_test.moc"
+#include "window_manager_test.moc"
