@@ -314,6 +314,7 @@ int main(int argc, char** argv)
     std::atomic<std::size_t> next = 0, converted = 0, failed = problems.size(), notChecked = 0;
     std::atomic<int> adrWarnings = 0;
     std::vector<orvex::PendingFile> written;  // by a batch, put in place at its end
+    std::vector<Result> writtenAs;            // what each conversion counted as
     std::mutex writtenMutex;
     for (const std::string& problem : problems)
         std::fprintf(stderr, "orvex-convert: %s\n", problem.c_str());
@@ -326,6 +327,7 @@ int main(int argc, char** argv)
             if (!pending.empty()) {
                 const std::lock_guard<std::mutex> lock(writtenMutex);
                 written.push_back(std::move(pending.front()));
+                writtenAs.push_back(result);
             }
             (result == Result::Failed ? failed : converted)++;
             notChecked += result == Result::NotChecked ? 1 : 0;
@@ -340,10 +342,16 @@ int main(int argc, char** argv)
     for (std::thread& worker : workers)
         worker.join();
     console.finish();
-    for (const std::string& problem : orvex::SapOutput::placeAll(written)) {
-        std::fprintf(stderr, "orvex-convert: %s\n", problem.c_str());
-        --converted;
-        ++failed;
+    const std::vector<std::string> placed = orvex::SapOutput::placeAll(written);
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        if (placed[i].empty())
+            continue;
+        std::fprintf(stderr, "orvex-convert: %s\n", placed[i].c_str());
+        if (writtenAs[i] != Result::Failed) {  // a file that failed its check is counted already
+            --converted;
+            ++failed;
+            notChecked -= writtenAs[i] == Result::NotChecked ? 1 : 0;
+        }
     }
 
     if (batch) {

@@ -10,9 +10,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <utility>
 #include <vector>
-#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,9 +83,15 @@ public:
         entry_->live = true;
         named_ = true;
     }
-    // The file is open without a name.
-    void unnamed() { named_ = false; }
-    // Gives the file without a name open as `fd` a fresh name from the pattern.
+    // The file is open without a name: there is nothing to remove.
+    void unnamed()
+    {
+        named_ = false;
+        entry_->live = false;
+    }
+    // Gives the file without a name open as `fd` a fresh name from the pattern. The
+    // entry is live only once the name is the file's own, never while it may name
+    // another file.
     bool link(int fd)
     {
         static thread_local std::mt19937 random(std::random_device{}());
@@ -94,8 +100,10 @@ public:
         for (int attempt = 0; attempt < 100; ++attempt) {
             for (int i = 0; i < 6; ++i)
                 suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path(), AT_SYMLINK_FOLLOW) == 0)
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path(), AT_SYMLINK_FOLLOW) == 0) {
+                entry_->live = true;
                 return named_ = true;
+            }
             if (errno != EEXIST)
                 break;
         }
@@ -312,6 +320,7 @@ std::vector<std::string> SapOutput::placeAll(std::vector<PendingFile>& files)
     std::vector<std::string> problems;
     for (PendingFile& file : files) {
         if (::rename(file.temporary->path(), file.resolved.c_str()) == 0) {
+            problems.emplace_back();
             file.temporary->renamed();
         } else {
             problems.push_back(cannotWrite(file.target, errno));

@@ -53,7 +53,7 @@ public:
     // places with two flushes of their file systems in all, not two for each file.
     void setDeferred(bool on) { deferred_ = on; }
     PendingFile takePending();
-    // Returns a message for each file that could not be put in its place.
+    // Returns for each file "" or the message why it could not be put in its place.
     static std::vector<std::string> placeAll(std::vector<PendingFile>& files);
     bool isOpen() const { return open_; }
     // Bytes written since open(); the whole file after commit(), until the next open()

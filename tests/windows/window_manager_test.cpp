@@ -66,14 +66,23 @@ private slots:
             QPoint offset;
         } menus[] = {{f.w.Label9, f.w.Filemen, {26, 46}}, {f.w.Label10, f.w.Optiomen, {71, 46}},
                      {f.w.Label11, f.w.Helpmen, {138, 46}}};
+        // A menu is checked against the frame where it stood throughout the click: the
+        // window manager may still be placing the window (then the click is repeated).
         auto checkMenus = [&] {
             for (const auto& m : menus) {
-                QTest::mousePress(m.title, Qt::LeftButton, {}, QPoint(3, 3));
-                QTest::mouseRelease(m.title, Qt::LeftButton, {}, QPoint(3, 3));
-                QTRY_VERIFY(m.menu->isVisible());
-                QCOMPARE(m.menu->pos(), frameOf(f.w).topLeft() + m.offset);
-                m.menu->close();
-                QTRY_VERIFY(!m.menu->isVisible());
+                for (int attempt = 1;; ++attempt) {
+                    const QPoint corner = frameOf(f.w).topLeft();
+                    QTest::mousePress(m.title, Qt::LeftButton, {}, QPoint(3, 3));
+                    QTest::mouseRelease(m.title, Qt::LeftButton, {}, QPoint(3, 3));
+                    QTRY_VERIFY(m.menu->isVisible());
+                    const QPoint opened = m.menu->pos();
+                    m.menu->close();
+                    QTRY_VERIFY(!m.menu->isVisible());
+                    if (frameOf(f.w).topLeft() == corner || attempt == 5) {
+                        QCOMPARE(opened, corner + m.offset);
+                        break;
+                    }
+                }
             }
         };
         // At once after the start, as a quick user clicks

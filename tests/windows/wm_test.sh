@@ -5,11 +5,11 @@ set -eu
 test_program="$1"
 scratch=$(mktemp -d)
 trap 'kill "$wm" "$x" 2>/dev/null || true; rm -rf "$scratch"' EXIT
-display=:$((90 + $$ % 900))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/x.log" 2>&1 &
+# Xvfb picks a free display and writes its number once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >"$scratch/x.log" 2>&1 &
 x=$!
-export DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$scratch"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$scratch/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$scratch"
 openbox >"$scratch/wm.log" 2>&1 &
 wm=$!
 for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.2; done
