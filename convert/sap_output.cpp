@@ -29,8 +29,10 @@ std::string cannotWrite(const std::string& path, int error)
 // The temporary files on disk, for removeTemporaryFiles(): a list that only grows, each
 // entry holding its path from before its file may exist until after the file is gone
 // or renamed, free for another file afterwards. A signal handler may walk it at any time.
+enum State { kNothing, kNamed, kMaybeNamed };  // kMaybeNamed: if the path names the file open as fd
 struct Entry {
-    std::atomic<bool> live{false};
+    std::atomic<int> state{kNothing};
+    std::atomic<int> fd{-1};
     char* path = nullptr;
     std::size_t room = 0;
     Entry* next = nullptr;
@@ -68,7 +70,7 @@ public:
     }
     ~TemporaryFile()
     {
-        if (entry_->live)
+        if (entry_->state != kNothing)
             remove();
         const std::lock_guard<std::mutex> lock(freeMutex);
         freeEntries.push_back(entry_);
@@ -78,33 +80,37 @@ public:
     // The pattern again, ready for mkstemp.
     void reset()
     {
-        entry_->live = false;
+        entry_->state = kNothing;
         std::memcpy(entry_->path, pattern_.c_str(), pattern_.size() + 1);
-        entry_->live = true;
+        entry_->state = kNamed;
         named_ = true;
     }
     // The file is open without a name: there is nothing to remove.
     void unnamed()
     {
         named_ = false;
-        entry_->live = false;
+        entry_->state = kNothing;
     }
-    // Gives the file without a name open as `fd` a fresh name from the pattern. The
-    // entry is live only once the name is the file's own, never while it may name
-    // another file.
+    // Gives the file without a name open as `fd` a fresh name from the pattern. While
+    // the link is being made, a signal handler removes the name only if it is this
+    // file's: the name may be another file's, or the link may be made just before the
+    // handler runs.
     bool link(int fd)
     {
         static thread_local std::mt19937 random(std::random_device{}());
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         char* suffix = path() + pattern_.size() - 6;
+        entry_->fd = fd;
         for (int attempt = 0; attempt < 100; ++attempt) {
             for (int i = 0; i < 6; ++i)
                 suffix[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path(), AT_SYMLINK_FOLLOW) == 0) {
-                entry_->live = true;
+            entry_->state = kMaybeNamed;
+            const bool linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path(), AT_SYMLINK_FOLLOW) == 0;
+            const int error = errno;
+            entry_->state = linked ? kNamed : kNothing;
+            if (linked)
                 return named_ = true;
-            }
-            if (errno != EEXIST)
+            if (error != EEXIST)
                 break;
         }
         return false;
@@ -117,7 +123,7 @@ public:
         renamed();
     }
     // The file has been renamed: nothing is left to remove.
-    void renamed() { entry_->live = false; }
+    void renamed() { entry_->state = kNothing; }
 
 private:
     std::string pattern_;
@@ -341,7 +347,11 @@ void SapOutput::discard()
 void SapOutput::removeTemporaryFiles() noexcept
 {
     for (Entry* e = entries.load(); e; e = e->next) {
-        if (e->live)
+        const int state = e->state;
+        struct stat atPath {}, opened {};
+        if (state == kNamed
+            || (state == kMaybeNamed && ::fstatat(AT_FDCWD, e->path, &atPath, AT_SYMLINK_NOFOLLOW) == 0
+                && ::fstat(e->fd, &opened) == 0 && atPath.st_dev == opened.st_dev && atPath.st_ino == opened.st_ino))
             ::unlink(e->path);
     }
 }

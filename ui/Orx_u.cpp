@@ -13,19 +13,19 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 TSW* SW = nullptr;
 

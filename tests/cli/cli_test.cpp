@@ -110,11 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"-o", "@s.sap", "@song.mpt"}, 1, "s.sap\": it is a socket", ""},
         Case{"a_folder", [](Bench& b) { fs::create_directory(b.dir / "d.sap"); }, {"-o", "@d.sap", "@song.mpt"}, 1,
              "d.sap\": it is a folder", ""},
-        Case{"a_link_loop",
-             [](Bench& b) {
-                 link(b, "loop2", "loop1");
-                 link(b, "loop1", "loop2");
-             },
+        Case{"a_link_loop", [](Bench& b) { link(b, "loop2", "loop1"), link(b, "loop1", "loop2"); },
              {"-o", "@loop1", "@song.mpt"}, 1, "loop1\": Too many levels of symbolic links.", ""},
         Case{"module_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.mpt").c_str(), 0644); }, {"@f.mpt"}, 1,
              "f.mpt\": it is a FIFO, not a regular file.", ""},
@@ -285,7 +281,9 @@ TEST(Cli, Signals)
     std::printf("%d of 60 conversions stopped before their end\n", stopped);
 }
 
-// Write permission is the user's, as cp sees it; a replaced file keeps its owner.
+// Write permission is the user's, as cp sees it; a replaced file keeps its owner. In a
+// sticky folder, another user's file open to all may be written but not replaced: the
+// save is refused there, and its temporary file goes.
 TEST(Cli, Permissions)
 {
     Bench b;
@@ -298,15 +296,19 @@ TEST(Cli, Permissions)
         ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
     ::chmod(theirs.c_str(), 0600);
     ::chmod(locked.c_str(), 0444);
-    const std::vector<std::string> asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                                               ORVEX_CONVERT, "-p", b.players, "-o"};
-
-    auto args = asNobody;
-    args.insert(args.end(), {locked, song});
-    const Outcome refused = run(args);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("locked.sap\": Permission denied."), std::string::npos) << refused.err;
+    fs::create_directory(b.dir / "sticky");
+    fs::permissions(b.dir / "sticky", fs::perms(01777));
+    const std::string shared = b.put("sticky/shared.sap", bytesOf("root's"));
+    ::chmod(shared.c_str(), 0666);
+    for (const auto& [target, reason] : {std::pair{locked, "Permission denied."}, {shared, "Operation not permitted."}}) {
+        const Outcome refused = run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", ORVEX_CONVERT,
+                                     "-p", b.players, "-o", target, song});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(target + "\": " + reason), std::string::npos) << refused.err;
+    }
     EXPECT_EQ(readFile(locked), bytesOf("keep"));
+    EXPECT_EQ(readFile(shared), bytesOf("root's"));
+    EXPECT_EQ(b.dir.listing().size(), 7u) << "a temporary file was left";  // the two folders and five files
 
     EXPECT_EQ(run({ORVEX_CONVERT, "-p", b.players, "-o", theirs, song}).status, 0);
     struct stat info {};
