@@ -91,7 +91,6 @@ std::size_t Converter::reserveCode(unsigned codeLength)
 // carries its own segment addresses). Returns the count of bytes appended.
 std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std::uint16_t loadAddress)
 {
-    const std::string path = playerPath(fileName);
     const std::size_t before = s.imageEnd;
     if (players_) {
         const PlayerCache::Entry& player = players_->get(fileName);
@@ -104,8 +103,9 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
         s.inputs.push_back(player.identity);
         s.imageEnd += length;
     } else {
-        appendAs("player file", path, skip);
+        appendAs("player file", playerPath(fileName), skip);
     }
+    const std::string path = s.inputs.back().path;  // the player file just read
     const std::size_t count = s.imageEnd - before;
     if (lastAppendCut_)
         throw ConversionError("The player file " + quoted(path) + " does not fit in the 128000-byte buffer behind the module "
@@ -134,8 +134,9 @@ void Converter::SaveCMC()
     const unsigned musicAddress = s.ModuleImage[2] + 256u * s.ModuleImage[3];
     const unsigned musicEnd = s.ModuleImage[4] + 256u * s.ModuleImage[5];
     const std::size_t segment = s.imageEnd;
-    const std::string path = playerPath(kCmcPlayerFile);
-    if (appendPlayer(kCmcPlayerFile, 2, 0) < 5)
+    const std::size_t count = appendPlayer(kCmcPlayerFile, 2, 0);
+    const std::string path = s.inputs.back().path;
+    if (count < 5)
         throw ConversionError("The player file " + quoted(path) + " holds no player routine.");
     const unsigned playerAddress = s.ModuleImage[segment] + 256u * s.ModuleImage[segment + 1];
     const unsigned playerEnd = s.ModuleImage[segment + 2] + 256u * s.ModuleImage[segment + 3];
