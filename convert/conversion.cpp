@@ -182,6 +182,9 @@ const PlayerCache::Entry& PlayerCache::get(const std::string& fileName) const
     } catch (const ConversionError& e) {
         entry.bytes.clear();
         entry.error = e.what();
+    } catch (...) {
+        entries_.erase(fileName);  // out of memory: the next save reads the file again
+        throw;
     }
     return entry;
 }

@@ -40,12 +40,14 @@ void Converter::LoadAtariMSX()
     }
 
     // The length as read; of a file cut at the buffer's end, as the file system says.
-    std::error_code error;
-    const auto length = std::filesystem::file_size(path, error);
     s.moduleComplete = !lastAppendCut_;
-    s.sizeText = s.moduleComplete       ? std::to_string(s.moduleBytes)
-                 : !error && length > kImageSize ? std::to_string(length)
-                                                 : "more than " + std::to_string(kImageSize);
+    if (s.moduleComplete) {
+        s.sizeText = std::to_string(s.moduleBytes);
+    } else {
+        std::error_code error;
+        const auto length = std::filesystem::file_size(path, error);
+        s.sizeText = !error && length > kImageSize ? std::to_string(length) : "more than " + std::to_string(kImageSize);
+    }
     s.formatText = extensionOf(path);
 
     window.setSizeValue(s.sizeText);

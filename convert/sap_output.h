@@ -1,9 +1,8 @@
 #pragma once
 // The SAP file being written. Its bytes are gathered in memory; once the file is
-// complete they go to a temporary file beside the target, which is flushed to disk and
-// renamed over the target, and the folder is flushed after it. A failed save never
-// leaves a half-written file and never touches an existing one; after a crash the
-// target is the old file or the new one, whole.
+// complete it is put in place of the target as a SafeFile: written in full beside it,
+// flushed to disk, and renamed over it. A failed save never leaves a half-written file
+// and never touches an existing one.
 //
 // The target is refused before anything is written when it is one of the files that
 // the conversion reads, when it is not a regular file (a device, FIFO, socket or
@@ -11,6 +10,7 @@
 // leads to is replaced. A replaced file keeps its permissions, owner and group as far
 // as the process may set them.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -20,6 +20,8 @@
 
 namespace orvex {
 
+class SafeFile;
+
 // A file that a conversion reads (the module, its samples, a player file).
 struct InputFile {
     std::string role;  // "module file", "digi-sample file", "player file"
@@ -28,13 +30,22 @@ struct InputFile {
     ino_t inode;
 };
 
-class TemporaryFile;
+// A complete SAP file beside its target, not yet in its place.
+class WrittenFile {
+public:
+    WrittenFile(std::string target, std::string resolved);
+    ~WrittenFile();
+    // Flushes the file to disk, checks the flush and renames it over the target, whose
+    // folder the caller flushes. Returns "" or the message why the target is unchanged.
+    std::string place();
+    // The folder of the file replaced, symbolic links followed
+    std::string folder() const;
 
-// A SAP file written in full beside its target, not yet in its place (see setDeferred).
-struct PendingFile {
-    std::string target;    // as given
-    std::string resolved;  // the file that is replaced
-    std::shared_ptr<TemporaryFile> temporary;  // removed when dropped before its rename
+private:
+    friend class SapOutput;
+    std::string target_;    // as given
+    std::string resolved_;  // symbolic links followed
+    std::unique_ptr<SafeFile> file_;
 };
 
 class SapOutput {
@@ -48,14 +59,10 @@ public:
     void open(const std::string& target, const std::vector<InputFile>& inputs);
     // The file goes to standard output instead of a file; the target names it in messages.
     void setStandardOutput(bool on) { standardOutput_ = on; }
-    // On: commit() writes the file beside the target without flushing it and leaves it
-    // there; takePending() hands it over, and placeAll() puts many such files in their
-    // places with two flushes of their file systems in all, not two for each file.
-    void setDeferred(bool on) { deferred_ = on; }
-    PendingFile takePending();
-    // Returns for each file "" or the message why it could not be put in its place.
-    static std::vector<std::string> placeAll(std::vector<PendingFile>& files);
-    bool isOpen() const { return open_; }
+    // On: commit() writes the complete file beside the target, without flushing it and
+    // without putting it in place; takeWritten() hands it over for that.
+    void setPlaceLater(bool on) { placeLater_ = on; }
+    std::unique_ptr<WrittenFile> takeWritten() { return std::move(written_); }
     // Bytes written since open(); the whole file after commit(), until the next open()
     std::size_t bytesWritten() const { return data_.size(); }
     const std::string& contents() const { return data_; }
@@ -68,18 +75,13 @@ public:
     // Drops the unfinished file; the target stays as it was.
     void discard();
 
-    // Removes every temporary file that a save has on disk at this moment. Safe to call
-    // from a signal handler.
-    static void removeTemporaryFiles() noexcept;
-
 private:
-    int fill(int fd, bool flush) const;
-    void replaceTarget();
+    int fill(int fd) const;
 
     bool open_ = false;
     bool standardOutput_ = false;
-    bool deferred_ = false;
-    std::shared_ptr<TemporaryFile> pending_;
+    bool placeLater_ = false;
+    std::unique_ptr<WrittenFile> written_;
     std::string data_;
     std::string target_;    // as given
     std::string resolved_;  // the file that is replaced, symbolic links followed
@@ -88,5 +90,9 @@ private:
     gid_t group_ = 0;
     mode_t mode_ = 0;
 };
+
+// The file that `path` names once symbolic links are followed; `exists` tells whether it
+// exists, with its status in `info`. Throws ConversionError (a loop, an unreadable link).
+std::string followLinks(const std::string& path, struct stat& info, bool& exists);
 
 } // namespace orvex

@@ -3,6 +3,7 @@
 #include "conversion.h"
 
 #include <cstdio>
+#include <new>
 #include <vector>
 
 namespace orvex {
@@ -340,7 +341,8 @@ void Converter::saveCommon()
             window.setAuthorText("");
         if (dateEmpty)
             window.setDateText("");
-        window.showError(e.what());
+        const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        window.showError(outOfMemory ? "Cannot convert the module " + quoted(modulePath) + ": out of memory." : e.what());
         return;
     }
 

@@ -1,23 +1,30 @@
-// Times orvex-convert against cp on generated modules and prints the ratios:
+// Times orvex-convert against cp and prints the figures:
 //  - one process per module, as a shell loop would, against one cp per file;
 //  - one orvex-convert -r over an archive-like tree of 6,000 modules (300 bytes to
 //    12 KB, all six formats, .D15 pairs, nested folders) against one cp -r of the tree,
-//    interleaved, median of three;
+//    interleaved, median of three, each after a sync so that neither pays for the
+//    other's writes, on the file system it names;
+//  - the peak memory of orvex-convert -r and the most temporary files it had at once,
+//    for archives of 1,000, 10,000 and 100,000 modules;
 //  - the cost of --check per file.
 // Usage: orvex-bench [COUNT]   (COUNT modules for the one-process-per-module loop)
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -33,9 +40,9 @@ void writeFile(const fs::path& path, const std::vector<unsigned char>& bytes)
 }
 
 // An Atari binary module: FF FF, start, end, data; byte 37 is a valid speed.
-std::vector<unsigned char> module(unsigned index, unsigned start)
+std::vector<unsigned char> module(unsigned index, unsigned start, std::size_t length)
 {
-    std::vector<unsigned char> bytes(2000 + (index * 37) % 6000);
+    std::vector<unsigned char> bytes(length);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>(index * 31 + i);
     const unsigned end = start + static_cast<unsigned>(bytes.size()) - 7;
@@ -48,7 +55,7 @@ std::vector<unsigned char> module(unsigned index, unsigned start)
     return bytes;
 }
 
-bool runQuietly(std::vector<std::string> args)
+pid_t spawn(std::vector<std::string> args)
 {
     std::vector<char*> argv;
     for (auto& a : args)
@@ -57,13 +64,20 @@ bool runQuietly(std::vector<std::string> args)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int status = -1;
-    const bool spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned)
-        waitpid(pid, &status, 0);
-    return spawned && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return pid;
+}
+
+bool succeeded(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+bool runQuietly(const std::vector<std::string>& args)
+{
+    const pid_t pid = spawn(args);
+    int status = -1;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && succeeded(status);
 }
 
 double seconds(const std::function<void()>& what)
@@ -79,19 +93,80 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// The archive-like tree: 6,000 modules in folders three deep, every .MD1 with its .D15.
-unsigned writeArchive(const fs::path& root)
+// The temporary files a process has open: unnamed ones (O_TMPFILE, shown as deleted)
+// and named ones. Every temporary file of orvex-convert is open while it exists.
+unsigned temporaryFiles(pid_t pid)
+{
+    unsigned count = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        if (target.find("/.orvex-") != std::string::npos || target.ends_with(" (deleted)"))
+            ++count;
+    }
+    return count;
+}
+
+// Runs the command, watching it: its peak resident memory and the most temporary files
+// it had open at once.
+struct Watched {
+    bool ok;
+    long peakKilobytes;
+    unsigned temporaries;
+};
+Watched watch(const std::vector<std::string>& args)
+{
+    const pid_t pid = spawn(args);
+    Watched result{false, 0, 0};
+    int status = -1;
+    rusage usage{};
+    while (pid > 0) {
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid)
+            break;
+        result.temporaries = std::max(result.temporaries, temporaryFiles(pid));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    result.ok = pid > 0 && succeeded(status);
+    result.peakKilobytes = usage.ru_maxrss;
+    return result;
+}
+
+// The file system that holds a path, as /proc/self/mountinfo names it: "ext4 /dev/vda".
+std::string fileSystemOf(const fs::path& path)
+{
+    const std::string where = fs::canonical(path).string();
+    std::ifstream mounts("/proc/self/mountinfo");
+    std::string line, best, bestPoint;
+    while (std::getline(mounts, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers, root, point, field;
+        fields >> id >> parent >> numbers >> root >> point;
+        while (fields >> field && field != "-") {
+        }
+        std::string type, source;
+        fields >> type >> source;
+        const bool inside = where == point || where.starts_with(point == "/" ? point : point + "/");
+        if (inside && point.size() >= bestPoint.size()) {
+            bestPoint = point;
+            best = type + " " + source + " mounted on " + point;
+        }
+    }
+    return best.empty() ? "an unknown file system" : best;
+}
+
+// An archive-like tree: modules in folders three deep, every .MD1 with its .D15.
+// `bytes` gives each module's length.
+unsigned writeArchive(const fs::path& root, unsigned count, const std::function<std::size_t(unsigned)>& bytes)
 {
     const char* extensions[] = {"mpt", "tmc", "tm8", "cmc", "com", "md1"};
     unsigned files = 0;
-    for (unsigned i = 0; i < 6000; ++i) {
+    for (unsigned i = 0; i < count; ++i) {
         const fs::path folder = root / ("group" + std::to_string(i % 12)) / ("set" + std::to_string(i % 7))
-                                / ("disk" + std::to_string(i % 5));
+                                / ("disk" + std::to_string(i % 5 + 5 * (i / 6000)));
         fs::create_directories(folder);
-        std::vector<unsigned char> bytes = module(i, 0x2000);
-        bytes.resize(300 + (i * 977) % 11989);
         const std::string name = "tune" + std::to_string(i);
-        writeFile(folder / (name + "." + extensions[i % 6]), bytes);
+        writeFile(folder / (name + "." + extensions[i % 6]), module(i, 0x2000, bytes(i)));
         ++files;
         if (i % 6 == 5) {
             std::vector<unsigned char> samples(288 + (i % 4) * 256, 0x80);
@@ -108,11 +183,13 @@ unsigned writeArchive(const fs::path& root)
 int main(int argc, char** argv)
 {
     const unsigned count = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 1000;
-    const fs::path converter = fs::canonical("/proc/self/exe").parent_path() / "orvex-convert";
+    const std::string converter = (fs::canonical("/proc/self/exe").parent_path() / "orvex-convert").string();
     char pattern[] = "/tmp/orvex-bench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
     const fs::path work = pattern;
+    std::printf("on %s\n", fileSystemOf(work).c_str());
+    std::fflush(stdout);
     fs::create_directories(work / "players");
     fs::create_directories(work / "in");
     fs::create_directories(work / "sap");
@@ -123,59 +200,81 @@ int main(int argc, char** argv)
         player.push_back(static_cast<unsigned char>(i * 13));
     for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
         writeFile(work / "players" / name, player);
+    const std::string players = (work / "players").string();
 
     const char* extensions[] = {"mpt", "tmc", "tm8", "cmc", "com"};
     std::vector<fs::path> modules;
     std::uintmax_t bytes = 0;
     for (unsigned i = 0; i < count; ++i) {
         const fs::path path = work / "in" / ("tune" + std::to_string(i) + "." + extensions[i % 5]);
-        writeFile(path, module(i, i % 2 ? 0x2000 : 0x0E00));
+        writeFile(path, module(i, i % 2 ? 0x2000 : 0x0E00, 2000 + (i * 37) % 6000));
         modules.push_back(path);
         bytes += fs::file_size(path);
     }
-
     unsigned failures = 0;
     const double convertSeconds = seconds([&] {
         for (unsigned i = 0; i < count; ++i) {
             const std::string out = (work / "sap" / ("tune" + std::to_string(i) + ".sap")).string();
-            if (!runQuietly({converter.string(), "-p", (work / "players").string(), "-n", "Bench", "-o", out,
-                             modules[i].string()}))
-                ++failures;
+            failures += runQuietly({converter, "-p", players, "-n", "Bench", "-o", out, modules[i].string()}) ? 0 : 1;
         }
     });
     const double copySeconds = seconds([&] {
         for (unsigned i = 0; i < count; ++i)
             runQuietly({"cp", modules[i].string(), (work / "copy" / modules[i].filename()).string()});
     });
-
-    // The archive, converted in one run and copied in one cp -r, taking turns
-    const unsigned archiveFiles = writeArchive(work / "archive");
-    const std::string players = (work / "players").string(), archive = (work / "archive").string();
-    std::vector<double> batchRuns, copyRuns, checkRuns;
-    for (int round = 0; round < 3; ++round) {
-        fs::remove_all(work / "converted");
-        fs::remove_all(work / "copied");
-        fs::create_directories(work / "converted");
-        batchRuns.push_back(seconds([&] {
-            runQuietly({converter.string(), "-p", players, "-r", archive, "-o", (work / "converted").string()});
-        }));
-        copyRuns.push_back(seconds([&] { runQuietly({"cp", "-r", archive, (work / "copied").string()}); }));
-        fs::remove_all(work / "converted");
-        fs::create_directories(work / "converted");
-        checkRuns.push_back(seconds([&] {
-            runQuietly({converter.string(), "--check", "-p", players, "-r", archive, "-o", (work / "converted").string()});
-        }));
-    }
-
-    fs::remove_all(work);
     std::printf("%u modules, %.1f MB in all\n", count, static_cast<double>(bytes) / 1e6);
     std::printf("orvex-convert: %8.1f conversions/s  (%.3f s)\n", count / convertSeconds, convertSeconds);
     std::printf("cp:            %8.1f copies/s      (%.3f s)\n", count / copySeconds, copySeconds);
     std::printf("ratio convert/copy time, one process per file: %.2f  (goal: 2.00 or less)\n", convertSeconds / copySeconds);
+    std::fflush(stdout);
+
+    // The archive, converted in one run and copied in one cp -r, taking turns; each into a
+    // fresh folder (removing files in between makes the disk busy), after a sync.
+    const unsigned archiveFiles = writeArchive(work / "archive", 6000, [](unsigned i) { return 300 + (i * 977) % 11989; });
+    const std::string archive = (work / "archive").string();
+    std::vector<double> batchRuns, copyRuns;
+    for (int round = 0; round < 3; ++round) {
+        const fs::path converted = work / ("converted" + std::to_string(round));
+        fs::create_directories(converted);
+        sync();
+        batchRuns.push_back(seconds([&] {
+            failures += runQuietly({converter, "-p", players, "-r", archive, "-o", converted.string()}) ? 0 : 1;
+        }));
+        sync();
+        copyRuns.push_back(
+            seconds([&] { runQuietly({"cp", "-r", archive, (work / ("copied" + std::to_string(round))).string()}); }));
+    }
     std::printf("archive of 6000 modules (%u files): orvex-convert -r %.3f s, cp -r %.3f s (medians of 3)\n",
                 archiveFiles, median(batchRuns), median(copyRuns));
     std::printf("ratio convert/copy time, archive: %.2f  (goal: 1.50 or less)\n", median(batchRuns) / median(copyRuns));
+    std::fflush(stdout);
+
+    // Memory and temporary files as the archive grows
+    for (const unsigned size : {1000u, 10000u, 100000u}) {
+        const fs::path tree = work / ("tree" + std::to_string(size)), out = work / ("out" + std::to_string(size));
+        writeArchive(tree, size, [](unsigned i) { return 300 + (i * 97) % 1700; });
+        fs::create_directories(out);
+        const Watched w = watch({converter, "-p", players, "-r", tree.string(), "-o", out.string()});
+        failures += w.ok ? 0 : 1;
+        std::printf("%6u modules: peak RSS %.1f MB, at most %u temporary files at once\n", size,
+                    static_cast<double>(w.peakKilobytes) / 1024, w.temporaries);
+        std::fflush(stdout);
+        fs::remove_all(tree);
+        fs::remove_all(out);
+    }
+
+    // --check: the extra time per module over the plain run
+    std::vector<double> checkRuns;
+    for (int round = 0; round < 3; ++round) {
+        const fs::path checked = work / ("checked" + std::to_string(round));
+        fs::create_directories(checked);
+        sync();
+        checkRuns.push_back(
+            seconds([&] { runQuietly({converter, "--check", "-p", players, "-r", archive, "-o", checked.string()}); }));
+    }
     std::printf("--check: %.2f ms per module\n", (median(checkRuns) - median(batchRuns)) * 1000 / 6000);
+
+    fs::remove_all(work);
     if (failures)
         std::printf("%u conversions failed\n", failures);
     return failures ? 1 : 0;

@@ -1,0 +1,40 @@
+#pragma once
+// Standard error of orvex-convert: each message one line behind "orvex-convert: ", and on
+// a terminal a progress line below them. When standard error cannot be written (a closed
+// pipe, a full disk) the console is broken, and the run ends: it can say nothing more.
+
+#include <atomic>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+class Console {
+public:
+    // `total`: the count of jobs, 0 when it is not known yet; for one, no progress line.
+    explicit Console(std::size_t total);
+    // Writes the lines; with `done`, one more job is done and the progress line names it.
+    // False when standard error cannot be written.
+    bool say(const std::vector<std::string>& lines, const std::string* done = nullptr);
+    bool say(const std::string& line) { return say(std::vector<std::string>{line}); }
+    // Writes "orvex-convert: <before><text><after>" without taking memory: for a line that
+    // reports a lack of it.
+    bool sayPlainly(const char* before, std::string_view text, const char* after);
+    // The progress line goes; what follows is written below the last message.
+    void finish();
+    bool broken() const { return broken_; }
+
+private:
+    bool put(const char* text, std::size_t length);
+    void clearProgress();
+
+    std::mutex mutex_;
+    std::size_t total_, done_ = 0;
+    bool progress_, shown_ = false;
+    std::atomic<bool> broken_ = false;
+};
+
+} // namespace cli

@@ -1,0 +1,167 @@
+#include "options.h"
+
+#include "conversion.h"
+#include "plain_window.h"
+#include "text8.h"
+
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace cli {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: orvex-convert [OPTIONS] MODULE...\n"
+    "       orvex-convert [OPTIONS] -r FOLDER...\n"
+    "Converts Atari tracker modules (.CMC, .MPT, .MD1, .TMC, .TM8, .COM) into SAP files.\n"
+    "\n"
+    "  -o, --output PATH   SAP file to write (default: MODULE's path with its last four\n"
+    "                      characters replaced by \".SAP\", as \"Save SAP file\" derives it);\n"
+    "                      - writes it to standard output. With several modules or -r: an\n"
+    "                      existing folder that takes the SAP files\n"
+    "  -n, --name TEXT     tune name\n"
+    "  -a, --author TEXT   author\n"
+    "  -d, --date TEXT     date\n"
+    "  -s, --samples PATH  the .D15 digi-sample file of an .MD1 module (one module only;\n"
+    "                      else each .MD1 takes the .D15 file beside it with its name)\n"
+    "  -p, --players DIR   folder holding cmc_0500.plr, mpt_0500.plr and tmc_0500.plr\n"
+    "                      (default: ~/.local/share/orvex/players, then the program's\n"
+    "                      player folder, <prefix>/share/orvex/players)\n"
+    "  -r, --recursive     convert every module under the folders (by extension, any case)\n"
+    "  -j, --jobs N        conversions at once (default: the number of cores)\n"
+    "      --check         play each SAP written and report those that stay silent\n"
+    "  -h, --help          show this help and exit\n"
+    "      --version       show the version and exit\n"
+    "\n"
+    "Empty or absent texts are written as 'Unknown' (name, author) and '<?>' (date).\n"
+    "Exit status: 0 all converted, 1 any conversion or check failed, 2 usage error.\n";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "orvex-convert: %s\nTry 'orvex-convert --help' for more information.\n", message.c_str());
+    return 2;
+}
+
+// An argument as messages show it: in single quotes, control characters escaped.
+std::string shown(const std::string& argument)
+{
+    const std::string text = orvex::quoted(argument);
+    return "'" + text.substr(1, text.size() - 2) + "'";
+}
+
+// What the program writes to standard output: status 1 when it cannot be written.
+int printOut(const char* text)
+{
+    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0)
+        return 0;
+    std::fprintf(stderr, "orvex-convert: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
+}
+
+// The 8-bit form of a text option; false for text that is not UTF-8.
+bool takeText(const char* field, const char* text, std::string& into, int& warnings)
+{
+    if (!orvex::isValidUtf8(text))
+        return false;
+    std::u32string missing;
+    into = orvex::utf8ToWindows1250(text, &missing);
+    if (!missing.empty()) {
+        std::string named;
+        for (const char32_t point : missing)
+            named += (named.empty() ? "" : ", ") + orvex::describeCharacter(point);
+        std::fprintf(stderr, "orvex-convert: warning: the %s's %s %s %s no Windows-1250 form and %s written as '?'\n", field,
+                     missing.size() == 1 ? "character" : "characters", named.c_str(),
+                     missing.size() == 1 ? "has" : "have", missing.size() == 1 ? "is" : "are");
+        ++warnings;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<int> parse(int argc, char** argv, Options& o)
+{
+    enum { kVersion = 1000, kCheck };
+    static const option options[] = {
+        {"output", required_argument, nullptr, 'o'}, {"name", required_argument, nullptr, 'n'},
+        {"author", required_argument, nullptr, 'a'}, {"date", required_argument, nullptr, 'd'},
+        {"samples", required_argument, nullptr, 's'}, {"players", required_argument, nullptr, 'p'},
+        {"recursive", no_argument, nullptr, 'r'},     {"jobs", required_argument, nullptr, 'j'},
+        {"check", no_argument, nullptr, kCheck},      {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0},
+    };
+
+    o.players = orvex::defaultPlayerFolders();
+    o.jobs = std::max(1u, std::thread::hardware_concurrency());
+    opterr = 0;
+    int option;
+    while ((option = getopt_long(argc, argv, ":o:n:a:d:s:p:rj:h", options, nullptr)) != -1) {
+        const char* field = option == 'n' ? "name" : option == 'a' ? "author" : "date";
+        switch (option) {
+        case 'o': o.output = optarg; break;
+        case 'n':
+        case 'a':
+        case 'd':
+            if (!takeText(field, optarg, option == 'n' ? o.name : option == 'a' ? o.author : o.date, o.textWarnings))
+                return usageError(std::string("the ") + field + " is not valid UTF-8");
+            break;
+        case 's': o.samples = optarg; break;
+        case 'p': o.players = {optarg}; break;
+        case 'r': o.recursive = true; break;
+        case 'j': {
+            char* end = nullptr;
+            const long count = std::strtol(optarg, &end, 10);
+            if (*optarg == '\0' || *end != '\0' || count < 1 || count > 64)
+                return usageError("-j takes a number of conversions from 1 to 64, not " + shown(optarg));
+            o.jobs = static_cast<unsigned>(count);
+            break;
+        }
+        case kCheck: o.check = true; break;
+        case 'h': return printOut(kUsage);
+        case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
+        default: {
+            // The option as given: a short one by its letter, a long one by its word
+            const std::string named = optopt ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
+            return usageError(option == ':' ? "option " + shown(named) + " needs a value" : "unknown option " + shown(named));
+        }
+        }
+    }
+    o.arguments.assign(argv + optind, argv + argc);
+    if (o.arguments.empty())
+        return usageError(o.recursive ? "no FOLDER given" : "no MODULE given");
+    if (o.output && o.output->empty())
+        return usageError("the output path is empty");
+    if (!o.batch()) {
+        const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(o.arguments[0]), "md1");
+        if (digi && !o.samples)
+            return usageError("an .MD1 module needs its .D15 digi-sample file: give it with -s PATH");
+        if (!digi && o.samples)
+            return usageError("-s is only for .MD1 modules");
+        return std::nullopt;
+    }
+    if (o.samples)
+        return usageError("-s is for one module only; in a batch each .MD1 takes the .D15 file beside it");
+    std::error_code error;
+    if (o.output && !std::filesystem::is_directory(*o.output, error))
+        return usageError("with several modules, -o names the folder for the SAP files; " + shown(*o.output)
+                          + " is not an existing folder");
+    for (const std::string& argument : o.arguments) {
+        // A folder that cannot be looked at is named with its reason when it is read.
+        struct stat info {};
+        const bool missing = ::stat(argument.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
+        if (o.recursive && (missing || (info.st_mode != 0 && !S_ISDIR(info.st_mode))))
+            return usageError("-r takes folders; " + shown(argument) + " is not one");
+    }
+    return std::nullopt;
+}
+
+} // namespace cli

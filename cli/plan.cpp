@@ -1,0 +1,318 @@
+#include "plan.h"
+
+#include "conversion.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <new>
+#include <unordered_map>
+
+namespace cli {
+
+namespace {
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string fileName(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string join(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool isModule(const std::string& name)
+{
+    const std::string extension = orvex::extensionOf(name);
+    return std::any_of(orvex::FormatTable.begin(), orvex::FormatTable.end(),
+                       [&](const orvex::FormatRow& row) { return orvex::equalsIgnoringCase(extension, row.extension); });
+}
+
+bool hasExtension(const std::string& name, const char* extension)
+{
+    return orvex::equalsIgnoringCase(orvex::extensionOf(name), extension);
+}
+
+// The name "Save SAP file" gives the SAP file: the last four characters become ".SAP".
+std::string besideName(const std::string& module)
+{
+    return module.size() >= 4 ? module.substr(0, module.size() - 4) + ".SAP" : ".SAP";
+}
+
+// One folder's entries, read once.
+struct Listing {
+    struct Entry {
+        std::string name;
+        bool folder;
+        ino_t inode;  // of a regular file, else 0
+    };
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::vector<Entry> entries;                               // sorted by name
+    std::unordered_map<std::string, std::string> byLowerName;  // .D15 and .MD1 files
+
+    // The file of the folder named `name` in any letter case, or nothing
+    std::optional<std::string> find(const std::string& name) const
+    {
+        const auto found = byLowerName.find(lowerCase(name));
+        return found == byLowerName.end() ? std::nullopt : std::optional(found->second);
+    }
+};
+
+std::string problem(const char* what, const std::string& folder, int error)
+{
+    return std::string(what) + " the folder " + orvex::quoted(folder) + ": " + std::strerror(error) + ".";
+}
+
+// Reads a folder; returns "" or the message why it cannot be read or entered. What was
+// read before a failure stays in `listing`.
+std::string readFolder(const std::string& path, Listing& listing)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return problem("Cannot read", path, errno);
+    struct stat info {};
+    // "." is looked up inside the folder: this fails when the folder cannot be entered.
+    if (::fstatat(fd, ".", &info, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return problem("Cannot enter", path, error);
+    }
+    listing.device = info.st_dev;
+    listing.inode = info.st_ino;
+    DIR* folder = ::fdopendir(fd);
+    if (!folder) {
+        const int error = errno;
+        ::close(fd);
+        return problem("Cannot read", path, error);
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(folder);
+        if (!entry) {
+            error = errno;
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        unsigned char type = entry->d_type;
+        struct stat status {};
+        if (type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
+        const bool isFolder = type == DT_DIR;
+        listing.entries.push_back({name, isFolder, type == DT_REG ? entry->d_ino : 0});
+        if (!isFolder && (hasExtension(name, "d15") || hasExtension(name, "md1")))
+            listing.byLowerName.emplace(lowerCase(name), name);
+    }
+    ::closedir(folder);
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const Listing::Entry& a, const Listing::Entry& b) { return a.name < b.name; });
+    return error ? problem("Cannot read", path, error) : "";
+}
+
+// The .D15 file beside an .MD1 module with its name, letter case ignored.
+void findSamples(const std::string& module, const Listing* listing, const std::string& folderProblem,
+                 std::optional<std::string>& samples, std::string& refusal)
+{
+    const std::string name = fileName(module);
+    const auto found = listing ? listing->find(name.substr(0, name.size() - 4) + ".d15") : std::nullopt;
+    if (found)
+        samples = join(module.substr(0, module.size() - name.size()), *found);
+    else if (!folderProblem.empty())
+        refusal = "The module " + orvex::quoted(module) + " has no .D15 file to be found: " + folderProblem;
+    else
+        refusal = "The module " + orvex::quoted(module) + " has no .D15 file beside it with its name.";
+}
+
+// What tells SAP files apart once symbolic links are followed: their folder's device and
+// inode (its path while it does not exist) and their name.
+class TargetKeys {
+public:
+    std::string of(const std::string& target)
+    {
+        struct stat info {};
+        bool exists = false;
+        std::string resolved;
+        try {
+            resolved = orvex::followLinks(target, info, exists);
+        } catch (const orvex::ConversionError&) {
+            return "as given " + target;  // the save names the problem
+        }
+        const std::string folder = orvex::folderOf(resolved);
+        auto [known, fresh] = folders_.try_emplace(folder);
+        if (fresh) {
+            struct stat status {};
+            std::error_code error;
+            known->second = ::stat(folder.c_str(), &status) == 0
+                                ? std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino)
+                                : "path " + std::filesystem::absolute(folder, error).lexically_normal().string();
+        }
+        return known->second + "/" + fileName(resolved);
+    }
+
+private:
+    std::map<std::string, std::string> folders_;
+};
+
+} // namespace
+
+Plan::Plan(const Options& options) : options_(options)
+{
+    if (!options.batch()) {
+        ready_.push_back({Job::Kind::Convert, options.arguments[0], options.samples, options.output.value_or(""), "", false, false});
+        total_ = 1;
+        return;
+    }
+    if (options.recursive) {
+        pending_.push_back({"", options.arguments});
+        return;
+    }
+    // A list: each folder is read once, for the .D15 files of its .MD1 modules.
+    std::map<std::string, std::pair<Listing, std::string>> folders;
+    const auto listingOf = [&](const std::string& path) -> const std::pair<Listing, std::string>& {
+        const std::string folder = orvex::folderOf(path);
+        auto [known, fresh] = folders.try_emplace(folder);
+        if (fresh)
+            known->second.second = readFolder(folder, known->second.first);
+        return known->second;
+    };
+    std::vector<Module> modules;
+    for (const std::string& path : options.arguments) {
+        const std::string name = fileName(path);
+        if (isModule(name)) {
+            Module module{path, std::nullopt, "", std::nullopt};
+            if (hasExtension(name, "md1")) {
+                const auto& [listing, problem] = listingOf(path);
+                findSamples(path, &listing, problem, module.samples, module.refusal);
+            }
+            modules.push_back(std::move(module));
+        } else if (!hasExtension(name, "d15") || !listingOf(path).first.find(name.substr(0, name.size() - 4) + ".md1")) {
+            ready_.push_back({Job::Kind::Skipped, path, std::nullopt, "", orvex::quoted(path) + " is not a module: skipped.",
+                              false, false});
+        }
+    }
+    addJobs(modules, "");
+    total_ = ready_.size();
+}
+
+bool Plan::next(Job& job)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    while (ready_.empty()) {
+        if (pending_.empty())
+            return false;
+        Node node = std::move(pending_.back());
+        pending_.pop_back();
+        try {
+            readNode(node);
+        } catch (const std::bad_alloc&) {
+            // Moved, not copied: the message is made without taking memory.
+            job = Job();
+            job.kind = Job::Kind::Failed;
+            job.module = std::move(node.folders.front());
+            job.outOfMemory = true;
+            return true;
+        }
+    }
+    job = std::move(ready_.front());
+    ready_.pop_front();
+    return true;
+}
+
+void Plan::readNode(const Node& node)
+{
+    std::vector<Module> modules;
+    std::map<std::string, std::vector<std::string>> children;
+    for (const std::string& folder : node.folders) {
+        Listing listing;
+        const std::string problem = readFolder(folder, listing);
+        if (!problem.empty())
+            ready_.push_back({Job::Kind::Failed, folder, std::nullopt, "", problem, false, false});
+        // A folder given twice, or inside another one given: its modules are converted once.
+        if (listing.inode == 0 || !visited_.emplace(listing.device, listing.inode).second)
+            continue;
+        for (const Listing::Entry& entry : listing.entries) {
+            const std::string path = join(folder, entry.name);
+            if (entry.folder) {
+                children[entry.name].push_back(path);
+            } else if (isModule(entry.name)) {
+                Module module{path, std::nullopt, "", std::nullopt};
+                if (entry.inode != 0)
+                    module.identity.emplace(listing.device, entry.inode);
+                if (hasExtension(entry.name, "md1"))
+                    findSamples(path, &listing, "", module.samples, module.refusal);
+                modules.push_back(std::move(module));
+            }
+        }
+    }
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+        pending_.push_back({join(node.relative, child->first), std::move(child->second)});
+    addJobs(modules, node.relative);
+}
+
+std::string Plan::targetOf(const std::string& module, const std::string& relative) const
+{
+    if (!options_.output)
+        return besideName(module);
+    return (std::filesystem::path(*options_.output) / relative / besideName(fileName(module))).lexically_normal().string();
+}
+
+// The jobs of modules whose SAP files go to the same folders: a module found twice is
+// converted once, and modules that would write the same SAP file are refused together.
+void Plan::addJobs(std::vector<Module>& modules, const std::string& relative)
+{
+    std::set<std::pair<dev_t, ino_t>> seen;
+    TargetKeys keys;
+    std::map<std::string, std::vector<std::size_t>> byTarget;
+    for (Module& module : modules) {
+        struct stat info {};
+        if (!module.identity && ::stat(module.path.c_str(), &info) == 0)
+            module.identity.emplace(info.st_dev, info.st_ino);
+        if (module.identity && !seen.insert(*module.identity).second)
+            continue;
+        Job job{module.refusal.empty() ? Job::Kind::Convert : Job::Kind::Failed, std::move(module.path),
+                std::move(module.samples), "", std::move(module.refusal), false, false};
+        const std::string target = targetOf(job.module, relative);
+        if (options_.output) {
+            job.target = target;
+            job.makeFolder = !relative.empty();
+        }
+        byTarget[keys.of(target)].push_back(ready_.size());
+        ready_.push_back(std::move(job));
+    }
+    for (const auto& [key, clashing] : byTarget) {
+        if (clashing.size() < 2)
+            continue;
+        std::string named;
+        for (const std::size_t i : clashing)
+            named += (named.empty() ? "" : ", ") + orvex::quoted(ready_[i].module);
+        for (const std::size_t i : clashing) {
+            Job& job = ready_[i];
+            job.kind = Job::Kind::Failed;
+            job.message = "The modules " + named + " would all write the SAP file "
+                          + orvex::quoted(job.target.empty() ? besideName(job.module) : job.target)
+                          + "; none of them is converted.";
+            job.silent = i != clashing.front();
+        }
+    }
+}
+
+} // namespace cli

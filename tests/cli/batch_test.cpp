@@ -1,0 +1,411 @@
+// orvex-convert over many modules: which modules a list or a tree holds, and a batch
+// that is stopped, starved of memory, cut off from standard error or from its disk. Each
+// case checks what is left on disk: SAP files whole, old files whole, no temporary file.
+
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+using namespace support;
+namespace fs = std::filesystem;
+
+// The temporary files left below a folder
+std::vector<std::string> temporaries(const fs::path& folder)
+{
+    std::vector<std::string> found;
+    for (const auto& [name, what] : listing(folder)) {
+        if (fs::path(name).filename().string().starts_with(".orvex-"))
+            found.push_back(name);
+    }
+    return found;
+}
+
+// The SAP files below a folder, by path relative to it
+std::map<std::string, std::string> sapFiles(const fs::path& folder)
+{
+    auto files = listing(folder);
+    std::erase_if(files, [](const auto& entry) { return !entry.first.ends_with(".SAP"); });
+    return files;
+}
+
+// `count` modules of every format in ten folders below music/, each .MD1 with its .D15,
+// and `whole`: the SAP files that a run without faults writes into a mirror tree.
+struct Archive {
+    explicit Archive(int count)
+    {
+        b.putPlayers();
+        const char* formats[] = {"mpt", "tmc", "cmc", "com", "md1", "tm8"};
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "music/d" + std::to_string(i % 10) + "/t" + std::to_string(i);
+            b.put(name + "." + formats[i % 6], module(0x2000, 300 + 37 * i % 2000, 1 + i % 4));
+            if (i % 6 == 4)
+                b.put(name + ".D15", d15(0x50, 288));
+        }
+        fs::create_directory(b.dir / "whole");
+        EXPECT_EQ(run({ORVEX_CONVERT, "-p", b.players, "-r", b.dir / "music", "-o", b.dir / "whole"}).status, 0);
+        whole = sapFiles(b.dir / "whole");
+        EXPECT_EQ(whole.size(), static_cast<std::size_t>(count));
+    }
+    // A fresh folder for the SAP files of one run
+    std::string out(const std::string& name)
+    {
+        fs::create_directory(b.dir / name);
+        return b.dir / name;
+    }
+    // Every SAP file in the folder is whole; none is temporary. Returns how many there are.
+    std::size_t checkWhole(const fs::path& folder)
+    {
+        EXPECT_EQ(temporaries(b.dir.path()), std::vector<std::string>());
+        const auto written = sapFiles(folder);
+        for (const auto& [name, bytes] : written)
+            EXPECT_TRUE(bytes == whole.at(name)) << name << " is not whole";
+        return written.size();
+    }
+    Bench b;
+    std::map<std::string, std::string> whole;
+};
+
+Outcome shell(const std::string& script, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"sh", "-c", script, "sh", ORVEX_CONVERT};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv);
+}
+
+// TERM, INT or HUP at a random moment, four conversions at once: the files placed are
+// whole, the rest are not there, no temporary file is left, the status tells the signal.
+class Stopped : public ::testing::TestWithParam<int> {};
+
+TEST_P(Stopped, WholeFilesAndNoTemporary)
+{
+    const int signal = GetParam();
+    Archive a(300);
+    std::mt19937 random(signal);
+    std::size_t stopped = 0;
+    for (int round = 0; round < 12; ++round) {
+        const std::string out = a.out("out" + std::to_string(round));
+        const Outcome r = run({"timeout", "--preserve-status", "-s", std::to_string(signal),
+                               "0.0" + std::to_string(random() % 60 + 10), ORVEX_CONVERT, "-j", "4", "-p", a.b.players,
+                               "-r", a.b.dir / "music", "-o", out});
+        const std::size_t written = a.checkWhole(out);
+        if (r.status == 0) {
+            EXPECT_EQ(written, a.whole.size());
+        } else {
+            EXPECT_EQ(r.status, 128 + signal) << r.err;
+            ++stopped;
+        }
+    }
+    EXPECT_GT(stopped, 0u) << "no run was stopped: the archive converts too fast for the test";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Stopped, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) { return std::string(strsignal(info.param)); });
+
+// A signal that the caller ignores stays ignored: nohup and a shell's background job.
+TEST(Batch, IgnoredSignalsStayIgnored)
+{
+    Archive a(300);
+    for (const auto& [how, script] :
+         {std::pair{"nohup", "nohup \"$@\" 2>&1 >/dev/null & sleep 0.02; kill -HUP $!; wait $!"},
+          {"background", "\"$@\" & sleep 0.02; kill -INT $!; wait $!"}}) {
+        const std::string out = a.out(how);
+        const Outcome r = shell(script, {"-j", "4", "-p", a.b.players, "-r", a.b.dir / "music", "-o", out});
+        EXPECT_EQ(r.status, 0) << how << ": " << r.err;
+        EXPECT_EQ(a.checkWhole(out), a.whole.size()) << how;
+    }
+}
+
+// Standard error is a pipe whose reader goes after one line: the run ends with status 1
+// at its next line, leaving no temporary file.
+TEST(Batch, ClosedStandardError)
+{
+    Archive a(300);
+    fs::remove(a.b.players + "/tmc_0500.plr");  // a line for each .TMC and .TM8 module
+    const std::string out = a.out("out");
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const std::string players = a.b.players, music = a.b.dir / "music";
+    const char* argv[] = {ORVEX_CONVERT, "-j", "4", "-p", players.c_str(), "-r", music.c_str(), "-o", out.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipe[0]);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, ORVEX_CONVERT, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipe[1]);
+    char c = 0;
+    while (::read(pipe[0], &c, 1) == 1 && c != '\n') {
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    a.checkWhole(out);
+}
+
+// With too little memory, a conversion that cannot get it fails alone with "out of
+// memory"; the run goes on and ends with its summary. The limits go down until the
+// program cannot start at all.
+TEST(Batch, OutOfMemory)
+{
+    Archive a(120);
+    std::size_t starved = 0;
+    for (int limit : {50000, 30000, 16000, 14000, 12000, 11000, 10000, 9000, 8000, 7000, 6000, 5000}) {
+        const std::string out = a.out("out" + std::to_string(limit));
+        const Outcome r = shell("ulimit -v " + std::to_string(limit) + " && exec \"$@\"",
+                                {"-j", "4", "-p", a.b.players, "-r", a.b.dir / "music", "-o", out});
+        if (r.err.find("error while loading shared libraries") != std::string::npos)
+            break;  // below what the program needs to start
+        const std::size_t written = a.checkWhole(out);
+        EXPECT_EQ(r.status, written == a.whole.size() ? 0 : 1) << limit << ": " << r.err;
+        std::istringstream lines(r.err);
+        std::string line, last;
+        while (std::getline(lines, line)) {
+            last = line;
+            if (line.find("out of memory") != std::string::npos || line.find("Cannot allocate memory") != std::string::npos) {
+                ++starved;
+            } else if (line.find(" converted, ") == std::string::npos) {
+                EXPECT_NE(line.find("a thread cannot be started"), std::string::npos) << limit << ": " << line;
+            }
+        }
+        EXPECT_TRUE(last.starts_with("orvex-convert: " + std::to_string(written) + " converted, ")) << limit << ": " << last;
+        if (limit < 30000)
+            continue;
+        EXPECT_EQ(written, a.whole.size()) << limit;
+    }
+    EXPECT_GT(starved, 0u) << "no limit made a conversion run out of memory";
+}
+
+// What a list or a tree holds
+struct Holds {
+    const char* label;
+    std::function<void(Bench&)> setup;  // beyond the players
+    std::vector<std::string> args;      // "@name": the file or folder in the test's folder
+    int status;
+    const char* summary;
+    std::vector<const char*> said;      // each in a line of its own
+    std::vector<const char*> written;   // the SAP files, below the test's folder
+};
+
+void PrintTo(const Holds& h, std::ostream* out) { *out << h.label; }
+
+class Lists : public ::testing::TestWithParam<Holds> {};
+
+TEST_P(Lists, ConvertsEachModuleOnce)
+{
+    const Holds& h = GetParam();
+    Bench b;
+    b.putPlayers();
+    h.setup(b);
+    const auto before = b.dir.listing();
+    std::vector<std::string> args = {ORVEX_CONVERT, "-p", b.players};
+    for (const std::string& arg : h.args)
+        args.push_back(arg.starts_with("@") ? b.dir / arg.substr(1) : arg);
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, h.status) << r.err;
+    EXPECT_TRUE(r.err.ends_with(std::string("orvex-convert: ") + h.summary + "\n")) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), static_cast<long>(h.said.size() + 1)) << r.err;
+    for (const char* fragment : h.said)
+        EXPECT_NE(r.err.find(fragment), std::string::npos) << fragment << "\n" << r.err;
+    auto after = b.dir.listing();
+    for (const char* name : h.written)
+        EXPECT_EQ(after.erase(name), 1u) << name;
+    EXPECT_EQ(after, before);
+}
+
+void link(Bench& b, const char* to, const char* name) { fs::create_symlink(to, b.dir / name); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Batch, Lists,
+    ::testing::Values(
+        Holds{"samples_beside_their_module",
+              [](Bench& b) {
+                  b.put("t/a.md1", module(0x2000, 300));
+                  b.put("t/A.d15", d15(0x50, 288));
+                  b.put("t/b.mpt", module(0x2000, 300));
+                  b.put("t/lone.d15", d15(0x50, 288));
+                  b.put("t/readme.txt", bytesOf("notes"));
+                  fs::create_directory(b.dir / "t/sub");
+              },
+              {"@t/a.md1", "@t/A.d15", "@t/b.mpt", "@t/lone.d15", "@t/readme.txt", "@t/sub"},
+              0,
+              "2 converted, 0 failed, 3 skipped",
+              {"t/lone.d15\" is not a module: skipped.", "t/readme.txt\" is not a module", "t/sub\" is not a module"},
+              {"t/a.SAP", "t/b.SAP"}},
+        Holds{"module_given_twice",
+              [](Bench& b) { b.put("a.mpt", module(0x2000, 300)); },
+              {"@a.mpt", "@a.mpt"},
+              0,
+              "1 converted, 0 failed",
+              {},
+              {"a.SAP"}},
+        Holds{"overlapping_folders",
+              [](Bench& b) {
+                  b.put("m/a.mpt", module(0x2000, 300));
+                  b.put("m/d/b.cmc", module(0x2000, 300));
+              },
+              {"-r", "@m", "@m/d", "@m/../m"},
+              0,
+              "2 converted, 0 failed",
+              {},
+              {"m/a.SAP", "m/d/b.SAP"}},
+        Holds{"clash_through_a_folder_link",
+              [](Bench& b) {
+                  b.put("x/a.cmc", module(0x2000, 300));
+                  b.put("x/a.mpt", module(0x2000, 300));
+                  link(b, "x", "y");
+              },
+              {"@x/a.cmc", "@y/a.mpt"},
+              1,
+              "0 converted, 2 failed",
+              {"y/a.mpt\" would all write the SAP file"},
+              {}},
+        Holds{"clash_through_a_sap_link",
+              [](Bench& b) {
+                  b.put("a.cmc", module(0x2000, 300));
+                  b.put("b.mpt", module(0x2000, 300));
+                  link(b, "a.SAP", "b.SAP");
+              },
+              {"-r", "@."},
+              1,
+              "0 converted, 2 failed",
+              {"b.mpt\" would all write the SAP file"},
+              {}},
+        Holds{"clash_in_the_output_folder",
+              [](Bench& b) {
+                  b.put("one/s/a.cmc", module(0x2000, 300));
+                  b.put("two/s/a.tmc", module(0x2000, 300));
+                  b.put("two/s/b.tmc", module(0x2000, 300));
+                  fs::create_directory(b.dir / "out");
+              },
+              {"-r", "@one", "@two", "-o", "@out"},
+              1,
+              "1 converted, 2 failed",
+              {"two/s/a.tmc\" would all write the SAP file"},
+              {"out/s", "out/s/b.SAP"}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Folders that the user cannot read or enter are named with the reason and counted as
+// failed; the rest of the tree is converted.
+TEST(Batch, UnreadableFolders)
+{
+    Bench b;
+    b.putPlayers();
+    b.put("m/a.mpt", module(0x2000, 300));
+    b.put("m/noread/b.mpt", module(0x2000, 300));
+    b.put("m/noenter/c.mpt", module(0x2000, 300));
+    for (const auto& entry : fs::recursive_directory_iterator(b.dir.path()))
+        fs::permissions(entry.path(), fs::perms::all);
+    fs::permissions(b.dir.path(), fs::perms::all);
+    fs::permissions(b.dir / "m/noread", fs::perms(0333));
+    fs::permissions(b.dir / "m/noenter", fs::perms(0666));
+    const auto as = [&](std::vector<std::string> args) {
+        std::vector<std::string> argv = {ORVEX_CONVERT, "-p", b.players};
+        if (::geteuid() == 0)
+            argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run(argv);
+    };
+    const Outcome tree = as({"-j", "1", "-r", b.dir / "m"});
+    EXPECT_EQ(tree.status, 1);
+    EXPECT_EQ(tree.err, "orvex-convert: Cannot enter the folder \"" + (b.dir / "m/noenter") + "\": Permission denied.\n"
+                            "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
+                            + "\": Permission denied.\norvex-convert: 1 converted, 2 failed\n");
+    EXPECT_TRUE(fs::exists(b.dir / "m/a.SAP"));
+    const Outcome alone = as({"-r", b.dir / "m/noread"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.err, "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
+                             + "\": Permission denied.\norvex-convert: 0 converted, 1 failed\n");
+    fs::permissions(b.dir / "m/noread", fs::perms::all);
+    fs::permissions(b.dir / "m/noenter", fs::perms::all);
+    EXPECT_FALSE(fs::exists(b.dir / "m/noread/b.SAP"));
+    EXPECT_FALSE(fs::exists(b.dir / "m/noenter/c.SAP"));
+}
+
+// A disk whose writes fail when they reach it (ext4 on a loop device whose backing
+// tmpfs is full; its free blocks are holes there): each module fails with the system's
+// reason, none counts as converted unless it is whole, and after a remount every old
+// file is whole and no temporary file is there.
+class FailingDisk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(::geteuid(), 0u) << "the test runs as root, to mount a file system of its own";
+        b.putPlayers();
+        const Outcome made = shell(R"(set -e; cd "$2"; mkdir backing disk
+            mount -t tmpfs -o size=8M tmpfs backing
+            truncate -s 4M backing/image
+            mkfs.ext4 -q -F -b 4096 -E lazy_itable_init=0,lazy_journal_init=0 backing/image
+            fallocate -l 4M backing/image
+            mount -o loop backing/image disk)",
+                                   {b.dir.path()});
+        ASSERT_EQ(made.status, 0) << made.err;
+        for (int i = 0; i < 12; ++i) {
+            b.put("disk/t" + std::to_string(i) + ".com", module(0x2000, 5000 + i));
+            b.put("disk/t" + std::to_string(i) + ".SAP", bytesOf("old file " + std::to_string(i)));
+        }
+        before = listing(b.dir / "disk");
+        // Unmounted, the image's free blocks become holes, and the tmpfs is filled.
+        const Outcome full = shell(R"(set -e; cd "$2"; umount disk
+            dumpe2fs backing/image 2>/dev/null | sed -n 's/^  Free blocks: //p' | tr ',' '\n' | while read r; do
+                [ -n "$r" ] && fallocate -p -o $((${r%-*} * 4096)) -l $(((${r#*-} - ${r%-*} + 1) * 4096)) backing/image
+            done
+            mount -o loop backing/image disk
+            dd if=/dev/zero of=backing/filler bs=64k 2>/dev/null || true)",
+                                   {b.dir.path()});
+        ASSERT_EQ(full.status, 0) << full.err;
+    }
+    void TearDown() override
+    {
+        shell(R"(cd "$2"; umount disk; umount backing)", {b.dir.path()});
+    }
+    Bench b;
+    std::map<std::string, std::string> before;
+};
+
+TEST_F(FailingDisk, NothingLost)
+{
+    const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "-r", b.dir / "disk"});
+    // What the disk holds after a remount, its caches gone
+    const Outcome remounted = shell(R"(cd "$2"; umount disk && mount -o loop backing/image disk)", {b.dir.path()});
+    ASSERT_EQ(remounted.status, 0) << remounted.err;
+    const auto after = listing(b.dir / "disk");
+    EXPECT_EQ(temporaries(b.dir / "disk"), std::vector<std::string>());
+    std::size_t failed = 0, converted = 0;
+    for (int i = 0; i < 12; ++i) {
+        const std::string sap = "t" + std::to_string(i) + ".SAP", path = b.dir / ("disk/" + sap);
+        const bool said = r.err.find("Cannot write the SAP file \"" + path + "\": ") != std::string::npos;
+        if (said) {
+            EXPECT_TRUE(after.at(sap) == before.at(sap)) << sap << " is not the old file";
+            ++failed;
+        } else {
+            const Bytes whole = b.convert("w" + std::to_string(i) + ".com", module(0x2000, 5000 + i));
+            EXPECT_TRUE(after.at(sap) == "420 " + textOf(whole)) << sap << " counts as converted but is not whole";
+            ++converted;
+        }
+    }
+    EXPECT_GT(failed, 0u) << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(std::to_string(converted) + " converted, " + std::to_string(failed) + " failed"), std::string::npos)
+        << r.err;
+}
+
+} // namespace
