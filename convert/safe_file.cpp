@@ -146,13 +146,25 @@ void SafeFile::dropName()
     entry_ = nullptr;
 }
 
-int SafeFile::place(const std::string& target)
+int SafeFile::place(const std::string& target, bool replacing)
 {
-    int error = 0;
-    if (::fdatasync(fd_) != 0)
-        error = errno;
-    else if (!entry_)
-        error = name();
+    if (::fdatasync(fd_) != 0) {
+        const int error = errno;
+        dropName();
+        return error;
+    }
+    // A new target is the file's first name: there is nothing to rename.
+    if (!entry_ && !replacing) {
+        if (::linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd_)).c_str(), AT_FDCWD, target.c_str(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    int error = entry_ ? 0 : name();
     if (!error && ::rename(entry_->path.c_str(), target.c_str()) != 0)
         error = errno;
     if (error) {

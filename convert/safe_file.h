@@ -8,9 +8,10 @@
 //                              (O_TMPFILE); where the file system has no such files, it
 //                              is named ".orvex-XXXXXX" from the start
 //   write to file.fd()         its bytes, mode and owner
-//   file.place(target);        its data is flushed to disk and the flush checked; only
-//                              then it is named ".orvex-XXXXXX" and that name is renamed
-//                              over the target: placed. On any failure its name goes.
+//   file.place(target, ...);   its data is flushed to disk and the flush checked; only
+//                              then it takes its place: linked as the target when there
+//                              is none, else named ".orvex-XXXXXX" and that name renamed
+//                              over the target. On any failure its name goes.
 //   flushFolder(folder);       the rename reaches the disk with its folder; a batch does
 //                              this once per folder, at its end
 //
@@ -35,9 +36,10 @@ public:
     SafeFile& operator=(const SafeFile&) = delete;
 
     int fd() const { return fd_; }
-    // Flushes the data, checks the flush and renames the file over `target`. Returns 0,
-    // or the error; the target is then as it was and the file has no name.
-    int place(const std::string& target);
+    // Flushes the data, checks the flush and puts the file in place of `target`, which
+    // `replacing` says exists. Returns 0, or the error; the target is then as it was and
+    // the file has no name.
+    int place(const std::string& target, bool replacing);
 
     // Flushes a folder's entries to disk; returns 0 or the error.
     static int flushFolder(const std::string& folder);

@@ -117,7 +117,7 @@ void SapOutput::commit()
             throw ConversionError(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
         return;
     }
-    auto written = std::make_unique<WrittenFile>(target_, resolved_);
+    auto written = std::make_unique<WrittenFile>(target_, resolved_, exists_);
     int error = 0;
     try {
         // A new file gets the permissions that creating it gives; a replaced one its own.
@@ -158,8 +158,8 @@ void SapOutput::discard()
     written_.reset();
 }
 
-WrittenFile::WrittenFile(std::string target, std::string resolved)
-    : target_(std::move(target)), resolved_(std::move(resolved))
+WrittenFile::WrittenFile(std::string target, std::string resolved, bool replacing)
+    : target_(std::move(target)), resolved_(std::move(resolved)), replacing_(replacing)
 {
 }
 
@@ -172,7 +172,7 @@ std::string WrittenFile::folder() const
 
 std::string WrittenFile::place()
 {
-    const int error = file_->place(resolved_);
+    const int error = file_->place(resolved_, replacing_);
     return error ? cannotWrite(target_, error) : "";
 }
 

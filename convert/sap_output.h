@@ -33,7 +33,7 @@ struct InputFile {
 // A complete SAP file beside its target, not yet in its place.
 class WrittenFile {
 public:
-    WrittenFile(std::string target, std::string resolved);
+    WrittenFile(std::string target, std::string resolved, bool replacing);
     ~WrittenFile();
     // Flushes the file to disk, checks the flush and renames it over the target, whose
     // folder the caller flushes. Returns "" or the message why the target is unchanged.
@@ -45,6 +45,7 @@ private:
     friend class SapOutput;
     std::string target_;    // as given
     std::string resolved_;  // symbolic links followed
+    bool replacing_;        // the target existed when the save began
     std::unique_ptr<SafeFile> file_;
 };
 
