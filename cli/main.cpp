@@ -10,6 +10,9 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -35,7 +38,7 @@ void summarize(const cli::Options& options, const cli::Tally& tally)
         add(", %u skipped", tally.skipped);
     const unsigned warnings = tally.warnings + static_cast<unsigned>(options.textWarnings);
     if (warnings > 0)
-        add(", %u warnings", warnings);
+        add(warnings == 1 ? ", %u warning" : ", %u warnings", warnings);
     if (options.check)
         add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
     std::fprintf(stderr, "%s\n", line);
@@ -50,8 +53,20 @@ int main(int argc, char** argv)
         cli::Options options;
         if (const auto status = cli::parse(argc, argv, options))
             return *status;
+        std::optional<cli::Manifest> manifest;
+        try {
+            if (options.tags)
+                manifest.emplace(*options.tags);
+        } catch (const cli::ManifestError& e) {
+            std::fprintf(stderr, "orvex-convert: %s\n", e.what());
+            return 2;
+        }
         cli::Plan plan(options);
-        const cli::Tally tally = cli::run(options, plan);
+        cli::Tally tally = cli::run(options, plan, manifest ? &*manifest : nullptr);
+        for (const std::string& warning : manifest ? manifest->unmatched() : std::vector<std::string>()) {
+            std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
+            ++tally.warnings;
+        }
         if (options.batch())
             summarize(options, tally);
         return tally.failed > 0 || std::ferror(stderr) ? 1 : 0;

@@ -39,10 +39,16 @@ const char* const kUsage =
     "  -r, --recursive     convert every module under the folders (by extension, any case)\n"
     "  -j, --jobs N        conversions at once (default: the number of cores)\n"
     "      --check         play each SAP written and report those that stay silent\n"
+    "      --tags FILE     per-module texts from a CSV file (columns module, name,\n"
+    "                      author, date; modules relative to the file's folder)\n"
+    "      --keep-tags     keep the texts of the SAP file being replaced\n"
+    "      --standard-header  write AUTHOR, NAME and DATE as the SAP format documents\n"
+    "                      them: \"X\", <?> when unknown, printable ASCII\n"
     "  -h, --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
-    "Empty or absent texts are written as 'Unknown' (name, author) and '<?>' (date).\n"
+    "Each text comes from --tags, else -n/-a/-d, else --keep-tags; without one it is\n"
+    "written as 'Unknown' (name, author) and '<?>' (date).\n"
     "Exit status: 0 all converted, 1 any conversion or check failed, 2 usage error.\n";
 
 int usageError(const std::string& message)
@@ -67,38 +73,22 @@ int printOut(const char* text)
     return 1;
 }
 
-// The 8-bit form of a text option; false for text that is not UTF-8.
-bool takeText(const char* field, const char* text, std::string& into, int& warnings)
-{
-    if (!orvex::isValidUtf8(text))
-        return false;
-    std::u32string missing;
-    into = orvex::utf8ToWindows1250(text, &missing);
-    if (!missing.empty()) {
-        std::string named;
-        for (const char32_t point : missing)
-            named += (named.empty() ? "" : ", ") + orvex::describeCharacter(point);
-        std::fprintf(stderr, "orvex-convert: warning: the %s's %s %s %s no Windows-1250 form and %s written as '?'\n", field,
-                     missing.size() == 1 ? "character" : "characters", named.c_str(),
-                     missing.size() == 1 ? "has" : "have", missing.size() == 1 ? "is" : "are");
-        ++warnings;
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<int> parse(int argc, char** argv, Options& o)
 {
-    enum { kVersion = 1000, kCheck };
+    enum { kVersion = 1000, kCheck, kTags, kKeepTags, kStandardHeader };
     static const option options[] = {
         {"output", required_argument, nullptr, 'o'}, {"name", required_argument, nullptr, 'n'},
         {"author", required_argument, nullptr, 'a'}, {"date", required_argument, nullptr, 'd'},
         {"samples", required_argument, nullptr, 's'}, {"players", required_argument, nullptr, 'p'},
         {"recursive", no_argument, nullptr, 'r'},     {"jobs", required_argument, nullptr, 'j'},
         {"check", no_argument, nullptr, kCheck},      {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},  {nullptr, 0, nullptr, 0},
+        {"version", no_argument, nullptr, kVersion},  {"tags", required_argument, nullptr, kTags},
+        {"keep-tags", no_argument, nullptr, kKeepTags}, {"standard-header", no_argument, nullptr, kStandardHeader},
+        {nullptr, 0, nullptr, 0},
     };
+    Texts given;  // UTF-8
 
     o.players = orvex::defaultPlayerFolders();
     o.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -111,8 +101,9 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         case 'n':
         case 'a':
         case 'd':
-            if (!takeText(field, optarg, option == 'n' ? o.name : option == 'a' ? o.author : o.date, o.textWarnings))
+            if (!orvex::isValidUtf8(optarg))
                 return usageError(std::string("the ") + field + " is not valid UTF-8");
+            given[option == 'n' ? kName : option == 'a' ? kAuthor : kDate] = optarg;
             break;
         case 's': o.samples = optarg; break;
         case 'p': o.players = {optarg}; break;
@@ -126,6 +117,9 @@ std::optional<int> parse(int argc, char** argv, Options& o)
             break;
         }
         case kCheck: o.check = true; break;
+        case kTags: o.tags = optarg; break;
+        case kKeepTags: o.keepTags = true; break;
+        case kStandardHeader: o.standardHeader = true; break;
         case 'h': return printOut(kUsage);
         case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
         default: {
@@ -135,6 +129,18 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         }
         }
     }
+    // The texts in the header's form; what that changes is said once.
+    for (int f = kName; f <= kDate; ++f) {
+        std::vector<std::string> warnings;
+        const std::string refused = encode(given[f], static_cast<Field>(f), o.standardHeader, "", o.texts[f], warnings);
+        if (!refused.empty())
+            return usageError(refused);
+        for (const std::string& warning : warnings)
+            std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
+        o.textWarnings += static_cast<int>(warnings.size());
+    }
+    if (o.tags && o.tags->empty())
+        return usageError("the manifest's path is empty");
     o.arguments.assign(argv + optind, argv + argc);
     if (o.arguments.empty())
         return usageError(o.recursive ? "no FOLDER given" : "no MODULE given");

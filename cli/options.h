@@ -1,6 +1,8 @@
 #pragma once
 // What orvex-convert is asked to do: its options and arguments.
 
+#include "texts.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,8 +10,10 @@
 namespace cli {
 
 struct Options {
-    std::string name, author, date;  // Windows-1250 bytes, as the header takes them
-    int textWarnings = 0;            // characters without a Windows-1250 form
+    Texts texts;       // -n, -a and -d in the header's form: Windows-1250, or ASCII
+    int textWarnings = 0;  // the warnings about them, said already
+    std::optional<std::string> tags;  // the manifest
+    bool keepTags = false, standardHeader = false;
     std::optional<std::string> output, samples;
     std::vector<std::string> players;
     bool recursive = false, check = false;

@@ -49,12 +49,6 @@ bool hasExtension(const std::string& name, const char* extension)
     return orvex::equalsIgnoringCase(orvex::extensionOf(name), extension);
 }
 
-// The name "Save SAP file" gives the SAP file: the last four characters become ".SAP".
-std::string besideName(const std::string& module)
-{
-    return module.size() >= 4 ? module.substr(0, module.size() - 4) + ".SAP" : ".SAP";
-}
-
 // One folder's entries, read once.
 struct Listing {
     struct Entry {
@@ -174,6 +168,11 @@ private:
 
 } // namespace
 
+std::string besideSapPath(const std::string& module)
+{
+    return module.size() >= 4 ? module.substr(0, module.size() - 4) + ".SAP" : ".SAP";
+}
+
 Plan::Plan(const Options& options) : options_(options)
 {
     if (!options.batch()) {
@@ -271,8 +270,8 @@ void Plan::readNode(const Node& node)
 std::string Plan::targetOf(const std::string& module, const std::string& relative) const
 {
     if (!options_.output)
-        return besideName(module);
-    return (std::filesystem::path(*options_.output) / relative / besideName(fileName(module))).lexically_normal().string();
+        return besideSapPath(module);
+    return (std::filesystem::path(*options_.output) / relative / besideSapPath(fileName(module))).lexically_normal().string();
 }
 
 // The jobs of modules whose SAP files go to the same folders: a module found twice is
@@ -308,7 +307,7 @@ void Plan::addJobs(std::vector<Module>& modules, const std::string& relative)
             Job& job = ready_[i];
             job.kind = Job::Kind::Failed;
             job.message = "The modules " + named + " would all write the SAP file "
-                          + orvex::quoted(job.target.empty() ? besideName(job.module) : job.target)
+                          + orvex::quoted(job.target.empty() ? besideSapPath(job.module) : job.target)
                           + "; none of them is converted.";
             job.silent = i != clashing.front();
         }

@@ -174,11 +174,13 @@ private:
 constexpr unsigned kFlushesAtOnce = 16;
 
 struct Shared {
-    Shared(const Options& o, Plan& p) : options(o), plan(p), players(o.players), console(p.total()), waiting(kFlushesAtOnce)
+    Shared(const Options& o, Plan& p, const Manifest* m)
+        : options(o), plan(p), manifest(m), players(o.players), console(p.total()), waiting(kFlushesAtOnce)
     {
     }
     const Options& options;
     Plan& plan;
+    const Manifest* manifest;
     const orvex::PlayerCache players;
     Console console;
     Folders folders;
@@ -214,6 +216,44 @@ bool makeFolder(const std::string& target, Messages& messages, Folders& folders)
     }
 }
 
+// The module's texts, each from the first source that gives one: its row of the
+// manifest, the options, the SAP file it replaces. Returns "" or why they cannot be
+// written; the warnings go to the messages.
+std::string chooseTexts(const Job& job, const orvex::InputFile& module, Shared& shared, Messages& messages)
+{
+    const Options& o = shared.options;
+    const Manifest::Row* row = shared.manifest ? shared.manifest->find(module.device, module.inode) : nullptr;
+    Texts kept;
+    std::string keptFrom;
+    if (o.keepTags && job.target != "-") {
+        const std::string sap = job.target.empty() ? besideSapPath(job.module) : job.target;
+        keptFrom = "the SAP file " + orvex::quoted(sap) + ": ";
+        if (const std::string problem = keptTexts(sap, kept); !problem.empty()) {
+            messages.lines.push_back("warning: " + keptFrom + "no texts to keep: " + problem);
+            ++messages.warnings;
+        }
+    }
+    std::string* boxes[] = {&messages.name, &messages.author, &messages.date};
+    std::vector<std::string> warnings;
+    for (int f = kName; f <= kDate; ++f) {
+        const auto field = static_cast<Field>(f);
+        std::string refused;
+        if (row && !row->texts[f].empty())
+            refused = encode(row->texts[f], field, o.standardHeader, shared.manifest->source(*row) + ": ", *boxes[f], warnings);
+        else if (!o.texts[f].empty())
+            *boxes[f] = o.texts[f];
+        else if (!kept[f].empty())
+            refused = encode(kept[f], field, o.standardHeader, keptFrom, *boxes[f], warnings);
+        else
+            boxes[f]->clear();
+        if (!refused.empty())
+            return refused;
+    }
+    messages.lines.insert(messages.lines.end(), warnings.begin(), warnings.end());
+    messages.warnings += static_cast<int>(warnings.size());
+    return "";
+}
+
 // One conversion, as the window runs it: load, then save (as the job's target, or beside
 // the module), then, when asked, the playback check.
 Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_ptr<orvex::WrittenFile>& written)
@@ -223,16 +263,18 @@ Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_p
     static thread_local auto state = std::make_unique<orvex::ConversionState>();
     state->sapFile.setStandardOutput(job.target == "-");
     state->sapFile.setPlaceLater(true);
-    messages.name = o.name;
-    messages.author = o.author;
-    messages.date = o.date;
     orvex::Converter converter(*state, messages, o.players);
     converter.setPlayerCache(&shared.players);
+    converter.setHeaderStyle(o.standardHeader ? orvex::HeaderStyle::Standard : orvex::HeaderStyle::Apostrophes);
     messages.moduleAnswer = job.module;
     messages.sampleAnswer = job.samples;
     converter.LoadAtariMSX();
     if (!messages.errors.empty() || state->moduleLoaded != 1)
         return Result::Failed;
+    if (const std::string refused = chooseTexts(job, state->inputs.front(), shared, messages); !refused.empty()) {
+        messages.lines.push_back("Cannot convert the module " + orvex::quoted(job.module) + ": " + refused + ".");
+        return Result::Failed;
+    }
     if (job.makeFolder && !makeFolder(job.target, messages, shared.folders))
         return Result::Failed;
     messages.saveAnswer = job.target;
@@ -409,7 +451,7 @@ std::pair<unsigned, unsigned> atOnce(const Options& options, const Plan& plan, C
 
 } // namespace
 
-Tally run(const Options& options, Plan& plan)
+Tally run(const Options& options, Plan& plan, const Manifest* manifest)
 {
     const sigset_t stops = stopSignals();
     sigset_t waited = stops;
@@ -420,7 +462,7 @@ Tally run(const Options& options, Plan& plan)
     // which a limit on it (ulimit -v) may not allow.
     ::mallopt(M_ARENA_MAX, 1);
 
-    Shared shared(options, plan);
+    Shared shared(options, plan, manifest);
     const auto [conversions, flushes] = atOnce(options, plan, shared.console);
     const std::function<void()> flushing = [&] {
         Done done;

@@ -5,6 +5,7 @@
 
 #include "options.h"
 #include "plan.h"
+#include "texts.h"
 
 namespace cli {
 
@@ -15,6 +16,7 @@ struct Tally {
     unsigned notChecked = 0;  // of those converted, with --check
 };
 
-Tally run(const Options& options, Plan& plan);
+// `manifest`: the texts of --tags, or nullptr.
+Tally run(const Options& options, Plan& plan, const Manifest* manifest);
 
 } // namespace cli

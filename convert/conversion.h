@@ -115,6 +115,11 @@ inline constexpr const char* kTmcPlayerFile = "tmc_0500.plr";
 inline constexpr std::array<unsigned, 5> StubLengthTable{0, 11, 25, 27, 27};
 inline constexpr std::array<unsigned, 5> FastplayTable{0, 0, 156, 104, 78};
 
+// How the header writes AUTHOR, NAME and DATE: as the window always has (two spaces,
+// apostrophes, 'Unknown' for a missing name or author), or as the SAP format documents
+// them (one space, double quotes, <?> for any missing text, printable ASCII only).
+enum class HeaderStyle { Apostrophes, Standard };
+
 class Converter {
 public:
     // Player files are looked for in the folders in turn: the first that holds the file
@@ -145,6 +150,8 @@ public:
     void SaveTMC();
     void SaveCOM();
 
+    void setHeaderStyle(HeaderStyle style) { headerStyle_ = style; }
+
     std::string playerPath(const char* fileName) const;
     // Player files from `cache` instead of the player folder; nullptr: from the folder.
     void setPlayerCache(const PlayerCache* cache) { players_ = cache; }
@@ -163,6 +170,7 @@ private:
     MainWindowLink& window;
     std::vector<std::string> playerFolders_;
     const PlayerCache* players_ = nullptr;
+    HeaderStyle headerStyle_ = HeaderStyle::Apostrophes;
     bool lastAppendCut_ = false;  // the last AppendFile ran out of room before the file's end
     std::string appendRole_ = "file";  // what AppendFile's messages call the file
 };

@@ -13,9 +13,18 @@ namespace {
 std::uint8_t lo(unsigned value) { return static_cast<std::uint8_t>(value & 0xFF); }
 std::uint8_t hi(unsigned value) { return static_cast<std::uint8_t>((value >> 8) & 0xFF); }
 
-// A header line is one line of printable text.
-void requireHeaderText(const std::string& text, const char* field)
+// A header line is one line of printable text; in the standard style, printable ASCII
+// without a double quote.
+void requireHeaderText(const std::string& text, const char* field, HeaderStyle style)
 {
+    if (style == HeaderStyle::Standard) {
+        for (const char c : text) {
+            if (c == '"' || static_cast<unsigned char>(c) > 0x7E)
+                throw ConversionError(std::string("The ") + field + " holds "
+                                      + (c == '"' ? "a double quote" : "a character beyond printable ASCII")
+                                      + ", which the standard SAP header cannot carry.");
+        }
+    }
     if (text.find_first_of("\r\n") != std::string::npos)
         throw ConversionError(std::string("The ") + field + " holds a line break, which a SAP header line cannot carry.");
     for (const char c : text) {
@@ -34,23 +43,26 @@ void requireHeaderText(const std::string& text, const char* field)
 
 void Converter::WriteSapHeader(char type)
 {
+    const bool standard = headerStyle_ == HeaderStyle::Standard;
     if (window.nameText().empty())
-        window.setNameText("Unknown");
+        window.setNameText(standard ? "<?>" : "Unknown");
     if (window.authorText().empty())
-        window.setAuthorText("Unknown");
+        window.setAuthorText(standard ? "<?>" : "Unknown");
     if (window.dateText().empty())
         window.setDateText("<?>");
 
     const std::string name = window.nameText();
     const std::string author = window.authorText();
     const std::string date = window.dateText();
-    requireHeaderText(name, "name");
-    requireHeaderText(author, "author");
-    requireHeaderText(date, "date");
-    // Each value is written whole between apostrophes, behind the keyword's space.
-    s.nameValue = " '" + name + "'";
-    s.authorValue = " '" + author + "'";
-    s.dateValue = " '" + date + "'";
+    requireHeaderText(name, "name", headerStyle_);
+    requireHeaderText(author, "author", headerStyle_);
+    requireHeaderText(date, "date", headerStyle_);
+    // Each value is written whole between apostrophes, behind the keyword's space; in
+    // the standard style between double quotes, right after it.
+    const auto value = [standard](const std::string& text) { return standard ? "\"" + text + "\"" : " '" + text + "'"; };
+    s.nameValue = value(name);
+    s.authorValue = value(author);
+    s.dateValue = value(date);
 
     s.sapPath = window.saveFileName();
     s.sapFile.open(s.sapPath, s.inputs);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 namespace orvex {
 
@@ -71,7 +72,73 @@ void appendUtf8(std::string& out, char32_t point)
     }
 }
 
+// The ASCII letters of U+00C0 to U+017F, sixteen a row; '*' where the form has more
+// than one letter (kLongForms), '?' where there is none.
+constexpr std::string_view kLatinLetters =
+    "AAAAAA*CEEEEIIII"  // U+00C0
+    "DNOOOOOxOUUUUY**"  // U+00D0
+    "aaaaaa*ceeeeiiii"  // U+00E0
+    "dnooooo?ouuuuy*y"  // U+00F0
+    "AaAaAaCcCcCcCcDd"  // U+0100
+    "DdEeEeEeEeEeGgGg"  // U+0110
+    "GgGgHhHhIiIiIiIi"  // U+0120
+    "Ii**JjKkkLlLlLlL"  // U+0130
+    "lLlNnNnNnnNnOoOo"  // U+0140
+    "Oo**RrRrRrSsSsSs"  // U+0150
+    "SsTtTtTtUuUuUuUu"  // U+0160
+    "UuUuWwYyYZzZzZzs"; // U+0170
+
+struct LongForm {
+    char32_t point;
+    const char* ascii;
+};
+constexpr LongForm kLongForms[] = {
+    {0x00C6, "AE"}, {0x00DE, "TH"}, {0x00DF, "ss"}, {0x00E6, "ae"}, {0x00FE, "th"}, {0x0132, "IJ"},
+    {0x0133, "ij"}, {0x0152, "OE"}, {0x0153, "oe"},
+    // Signs with a look-alike
+    {0x00A0, " "}, {0x00AD, "-"}, {0x00B4, "'"}, {0x00B7, "."}, {0x2010, "-"}, {0x2011, "-"}, {0x2012, "-"},
+    {0x2013, "-"}, {0x2014, "-"}, {0x2018, "'"}, {0x2019, "'"}, {0x201A, ","}, {0x201C, "'"}, {0x201D, "'"},
+    {0x201E, "'"}, {0x2022, "*"}, {0x2026, "..."},
+};
+
+// The ASCII form of one character; empty when it has none.
+std::string_view asciiForm(char32_t point, char (&letter)[1])
+{
+    if (point >= 0xC0 && point < 0xC0 + kLatinLetters.size() && kLatinLetters[point - 0xC0] != '*') {
+        letter[0] = kLatinLetters[point - 0xC0];
+        return letter[0] == '?' ? std::string_view() : std::string_view(letter, 1);
+    }
+    for (const LongForm& form : kLongForms) {
+        if (form.point == point)
+            return form.ascii;
+    }
+    return {};
+}
+
 } // namespace
+
+std::string utf8ToAscii(std::string_view text, bool* changed, std::u32string* missing)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t point = nextCodePoint(text, i);
+        char letter[1];
+        const std::string_view form = point < 0x80 ? std::string_view() : asciiForm(point, letter);
+        if (point < 0x80) {
+            out += static_cast<char>(point);
+        } else if (!form.empty()) {
+            out += form;
+            if (changed)
+                *changed = true;
+        } else {
+            if (missing && point != kMalformed && missing->find(point) == std::u32string::npos)
+                *missing += point;
+            out += '?';
+        }
+    }
+    return out;
+}
 
 std::string utf8ToWindows1250(std::string_view text, std::u32string* missing)
 {

@@ -16,6 +16,12 @@ std::string windows1250ToUtf8(std::string_view text);
 // above U+10FFFF.
 bool isValidUtf8(std::string_view text);
 
+// The printable-ASCII form of a text: letters lose their diacritics ("Zażółć" becomes
+// "Zazolc", "ß" "ss"), a few signs become their ASCII look-alikes ("–" "-"), control
+// characters stay, and any other character becomes '?'. `changed` tells whether a
+// character was transliterated; `missing` gets those that became '?', each once.
+std::string utf8ToAscii(std::string_view text, bool* changed = nullptr, std::u32string* missing = nullptr);
+
 // The character as UTF-8 with its code point, for messages: "'日' (U+65E5)".
 std::string describeCharacter(char32_t point);
 

@@ -17,9 +17,12 @@ if ! {
     exit 1
 fi
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+# Some tests preload a library of their own into orvex-convert: the sanitizer's runtime
+# then does not come first, which is fine for them. The test that limits the address
+# space (ulimit -v) cannot run here: the sanitizer reserves terabytes of it for itself.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:verify_asan_link_order=0"
 export UBSAN_OPTIONS="print_stacktrace=1"
-if ! (cd "$build" && ctest -j2 --output-on-failure) >>"$log" 2>&1; then
+if ! (cd "$build" && ctest -j2 --output-on-failure -E 'Batch\.OutOfMemory') >>"$log" 2>&1; then
     grep -E "^[0-9]+% tests passed|\(Failed\)|\(SEGFAULT\)|\(Subprocess aborted\)|\(Timeout\)|\(Exception\)" "$log" >&2 || true
     echo "sanitizers: tests FAILED (whole log: $log)" >&2
     exit 1

@@ -68,14 +68,17 @@ struct Archive {
         fs::create_directory(b.dir / name);
         return b.dir / name;
     }
-    // Every SAP file in the folder is whole; none is temporary. Returns how many there are.
+    // Every SAP file in the folder is whole, or an old one ("old"); none is temporary.
+    // Returns how many are new.
     std::size_t checkWhole(const fs::path& folder)
     {
         EXPECT_EQ(temporaries(b.dir.path()), std::vector<std::string>());
-        const auto written = sapFiles(folder);
-        for (const auto& [name, bytes] : written)
-            EXPECT_TRUE(bytes == whole.at(name)) << name << " is not whole";
-        return written.size();
+        std::size_t fresh = 0;
+        for (const auto& [name, bytes] : sapFiles(folder)) {
+            EXPECT_TRUE(bytes == whole.at(name) || bytes.ends_with(" old")) << name << " is not whole";
+            fresh += bytes == whole.at(name) ? 1 : 0;
+        }
+        return fresh;
     }
     Bench b;
     std::map<std::string, std::string> whole;
@@ -88,21 +91,25 @@ Outcome shell(const std::string& script, const std::vector<std::string>& args)
     return run(argv);
 }
 
-// TERM, INT or HUP at a random moment, four conversions at once: the files placed are
-// whole, the rest are not there, no temporary file is left, the status tells the signal.
-class Stopped : public ::testing::TestWithParam<int> {};
+// TERM, INT or HUP at a random moment, four conversions at once, each replacing an old
+// file: every SAP file is the old one or the whole new one, no temporary file is left,
+// the status tells the signal. Also on a file system without O_TMPFILE, where every
+// temporary file has a name while it is written.
+class Stopped : public ::testing::TestWithParam<std::pair<int, bool>> {};
 
 TEST_P(Stopped, WholeFilesAndNoTemporary)
 {
-    const int signal = GetParam();
+    const auto [signal, named] = GetParam();
     Archive a(300);
     std::mt19937 random(signal);
     std::size_t stopped = 0;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 10; ++round) {
         const std::string out = a.out("out" + std::to_string(round));
-        const Outcome r = run({"timeout", "--preserve-status", "-s", std::to_string(signal),
-                               "0.0" + std::to_string(random() % 60 + 10), ORVEX_CONVERT, "-j", "4", "-p", a.b.players,
-                               "-r", a.b.dir / "music", "-o", out});
+        for (const auto& [name, whole] : a.whole)
+            a.b.put("out" + std::to_string(round) + "/" + name, bytesOf("old"));
+        const Outcome r = run({"env", named ? "LD_PRELOAD=" NO_TMPFILE : "LD_PRELOAD=", "timeout", "--preserve-status",
+                               "-s", std::to_string(signal), "0.0" + std::to_string(random() % 60 + 10), ORVEX_CONVERT,
+                               "-j", "4", "-p", a.b.players, "-r", a.b.dir / "music", "-o", out});
         const std::size_t written = a.checkWhole(out);
         if (r.status == 0) {
             EXPECT_EQ(written, a.whole.size());
@@ -114,8 +121,12 @@ TEST_P(Stopped, WholeFilesAndNoTemporary)
     EXPECT_GT(stopped, 0u) << "no run was stopped: the archive converts too fast for the test";
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Stopped, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
-                         [](const auto& info) { return std::string(strsignal(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Signals, Stopped,
+                         ::testing::Values(std::pair{SIGTERM, false}, std::pair{SIGINT, false}, std::pair{SIGHUP, false},
+                                           std::pair{SIGTERM, true}, std::pair{SIGINT, true}, std::pair{SIGHUP, true}),
+                         [](const auto& info) {
+                             return std::string(strsignal(info.param.first)) + (info.param.second ? "_NoTmpfile" : "");
+                         });
 
 // A signal that the caller ignores stays ignored: nohup and a shell's background job.
 TEST(Batch, IgnoredSignalsStayIgnored)
@@ -312,6 +323,7 @@ TEST(Batch, UnreadableFolders)
     b.put("m/a.mpt", module(0x2000, 300));
     b.put("m/noread/b.mpt", module(0x2000, 300));
     b.put("m/noenter/c.mpt", module(0x2000, 300));
+    b.put("m/noread/d.md1", module(0x2000, 300));
     for (const auto& entry : fs::recursive_directory_iterator(b.dir.path()))
         fs::permissions(entry.path(), fs::perms::all);
     fs::permissions(b.dir.path(), fs::perms::all);
@@ -330,6 +342,12 @@ TEST(Batch, UnreadableFolders)
                             "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
                             + "\": Permission denied.\norvex-convert: 1 converted, 2 failed\n");
     EXPECT_TRUE(fs::exists(b.dir / "m/a.SAP"));
+    const Outcome list = as({b.dir / "m/noread/d.md1", b.dir / "m/a.mpt"});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_NE(list.err.find("d.md1\" has no .D15 file to be found: Cannot read the folder \"" + (b.dir / "m/noread")
+                            + "\": Permission denied."),
+              std::string::npos)
+        << list.err;
     const Outcome alone = as({"-r", b.dir / "m/noread"});
     EXPECT_EQ(alone.status, 1);
     EXPECT_EQ(alone.err, "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")

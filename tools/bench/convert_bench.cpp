@@ -249,6 +249,31 @@ int main(int argc, char** argv)
     std::printf("ratio convert/copy time, archive: %.2f  (goal: 1.50 or less)\n", median(batchRuns) / median(copyRuns));
     std::fflush(stdout);
 
+    // The same run with a manifest that names every module, taking turns with one without
+    std::ofstream manifest(work / "tags.csv");
+    manifest << "module,name,author,date\n";
+    for (const auto& entry : fs::recursive_directory_iterator(work / "archive")) {
+        if (entry.is_regular_file() && entry.path().extension() != ".D15")
+            manifest << "archive/" << entry.path().lexically_relative(work / "archive").string() << ",\"Tune, "
+                     << entry.path().stem().string() << "\",Composer,1990\n";
+    }
+    manifest.close();
+    std::vector<double> plainRuns, taggedRuns;
+    for (int round = 0; round < 3; ++round) {
+        for (const bool tagged : {false, true}) {
+            const fs::path out = work / ((tagged ? "tagged" : "plain") + std::to_string(round));
+            fs::create_directories(out);
+            std::vector<std::string> args = {converter, "-p", players, "-r", archive, "-o", out.string()};
+            if (tagged)
+                args.insert(args.begin() + 1, {"--tags", (work / "tags.csv").string()});
+            sync();
+            (tagged ? taggedRuns : plainRuns).push_back(seconds([&] { failures += runQuietly(args) ? 0 : 1; }));
+        }
+    }
+    std::printf("archive with --tags: %.3f s, without: %.3f s (medians of 3): %+.1f%%  (goal: +5%% or less)\n",
+                median(taggedRuns), median(plainRuns), (median(taggedRuns) / median(plainRuns) - 1) * 100);
+    std::fflush(stdout);
+
     // Memory and temporary files as the archive grows
     for (const unsigned size : {1000u, 10000u, 100000u}) {
         const fs::path tree = work / ("tree" + std::to_string(size)), out = work / ("out" + std::to_string(size));
