@@ -98,8 +98,10 @@ public:
             for (std::size_t i; (i = next++) < folders.size();)
                 errors[i] = orvex::SafeFile::flushFolder(folders[i]);
         };
+        // This thread flushes too; with fewer threads than asked, the flushes take longer.
+        const std::size_t atOnceHere = std::min<std::size_t>(atOnce, folders.size());
         int error = 0;
-        const std::vector<pthread_t> threads = start(std::min<std::size_t>(atOnce, folders.size()), flushing, error);
+        const std::vector<pthread_t> threads = start(atOnceHere > 1 ? atOnceHere - 1 : 0, flushing, error);
         flushing();
         for (const pthread_t thread : threads)
             ::pthread_join(thread, nullptr);
