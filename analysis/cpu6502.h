@@ -1,0 +1,349 @@
+#pragma once
+// The NMOS 6502 as the Atari has it: the 151 documented opcodes with their exact cycle
+// counts (a page crossed by an indexed read, a branch taken and one that crosses a page
+// each cost a cycle more) and decimal-mode ADC and SBC as the chip computes them, flags
+// included. No interrupts: a SAP player calls its routines directly.
+//
+// The memory is a Bus: `std::uint8_t read(std::uint16_t)` and
+// `void write(std::uint16_t, std::uint8_t)`. It may lengthen the instruction being run
+// by adding to `stall` (WSYNC does).
+
+#include <cstdint>
+
+namespace orvex::sap {
+
+enum Flag : std::uint8_t {
+    kCarry = 0x01, kZero = 0x02, kInterrupt = 0x04, kDecimal = 0x08,
+    kBreak = 0x10, kUnused = 0x20, kOverflow = 0x40, kNegative = 0x80,
+};
+
+template <typename Bus>
+class Cpu6502 {
+public:
+    explicit Cpu6502(Bus& bus) : bus_(bus) {}
+
+    std::uint8_t a = 0, x = 0, y = 0, s = 0xFF;
+    std::uint8_t p = kUnused | kInterrupt;  // the break flag exists only on the stack
+    std::uint16_t pc = 0;
+    std::uint64_t cycles = 0;  // since the start
+    unsigned stall = 0;        // cycles the bus adds to the instruction being run
+
+    // Runs one instruction. False for an opcode that is not documented (it jams, or does
+    // what no program may rely on): nothing is run and `pc` stays on it.
+    bool step();
+
+private:
+    std::uint8_t read(std::uint16_t address) { return bus_.read(address); }
+    void write(std::uint16_t address, std::uint8_t value) { bus_.write(address, value); }
+    std::uint16_t word(std::uint16_t address) { return read(address) | read(address + 1) << 8; }
+    std::uint8_t fetch() { return read(pc++); }
+    std::uint16_t fetchWord()
+    {
+        const std::uint16_t value = word(pc);
+        pc += 2;
+        return value;
+    }
+    void push(std::uint8_t value) { write(0x0100 | s--, value); }
+    std::uint8_t pull() { return read(0x0100 | ++s); }
+    void setZN(std::uint8_t value) { p = (p & ~(kZero | kNegative)) | (value ? 0 : kZero) | (value & kNegative); }
+    void setFlag(Flag flag, bool on) { p = on ? (p | flag) : (p & ~flag); }
+
+    // Effective addresses; `extra` gains a cycle where an indexed read crosses a page.
+    std::uint16_t zeroPage() { return fetch(); }
+    std::uint16_t zeroPageIndexed(std::uint8_t index) { return (fetch() + index) & 0xFF; }
+    std::uint16_t absolute() { return fetchWord(); }
+    std::uint16_t absoluteIndexed(std::uint8_t index, unsigned& extra)
+    {
+        const std::uint16_t base = fetchWord(), address = base + index;
+        extra += (base ^ address) >> 8 ? 1 : 0;
+        return address;
+    }
+    std::uint16_t indexedIndirect()
+    {
+        const std::uint8_t pointer = fetch() + x;
+        return read(pointer) | read(static_cast<std::uint8_t>(pointer + 1)) << 8;
+    }
+    std::uint16_t indirectIndexed(unsigned& extra)
+    {
+        const std::uint8_t pointer = fetch();
+        const std::uint16_t base = read(pointer) | read(static_cast<std::uint8_t>(pointer + 1)) << 8;
+        const std::uint16_t address = base + y;
+        extra += (base ^ address) >> 8 ? 1 : 0;
+        return address;
+    }
+
+    void adc(std::uint8_t value);
+    void sbc(std::uint8_t value);
+    void compare(std::uint8_t reg, std::uint8_t value)
+    {
+        setFlag(kCarry, reg >= value);
+        setZN(static_cast<std::uint8_t>(reg - value));
+    }
+    std::uint8_t asl(std::uint8_t value)
+    {
+        setFlag(kCarry, value & 0x80);
+        value <<= 1;
+        setZN(value);
+        return value;
+    }
+    std::uint8_t lsr(std::uint8_t value)
+    {
+        setFlag(kCarry, value & 0x01);
+        value >>= 1;
+        setZN(value);
+        return value;
+    }
+    std::uint8_t rol(std::uint8_t value)
+    {
+        const bool carry = value & 0x80;
+        value = static_cast<std::uint8_t>(value << 1 | (p & kCarry));
+        setFlag(kCarry, carry);
+        setZN(value);
+        return value;
+    }
+    std::uint8_t ror(std::uint8_t value)
+    {
+        const bool carry = value & 0x01;
+        value = static_cast<std::uint8_t>(value >> 1 | (p & kCarry) << 7);
+        setFlag(kCarry, carry);
+        setZN(value);
+        return value;
+    }
+    std::uint8_t increment(std::uint8_t value)
+    {
+        setZN(++value);
+        return value;
+    }
+    std::uint8_t decrement(std::uint8_t value)
+    {
+        setZN(--value);
+        return value;
+    }
+    void bit(std::uint8_t value)
+    {
+        p = (p & ~(kZero | kOverflow | kNegative)) | (value & (kOverflow | kNegative)) | ((a & value) ? 0 : kZero);
+    }
+    // A branch: 2 cycles, 3 when taken, 4 when it lands on another page.
+    unsigned branch(bool taken)
+    {
+        const auto offset = static_cast<std::int8_t>(fetch());
+        if (!taken)
+            return 2;
+        const std::uint16_t target = pc + offset;
+        const unsigned cost = (target ^ pc) >> 8 ? 4 : 3;
+        pc = target;
+        return cost;
+    }
+
+    Bus& bus_;
+};
+
+template <typename Bus>
+void Cpu6502<Bus>::adc(std::uint8_t value)
+{
+    const unsigned carry = p & kCarry;
+    if (!(p & kDecimal)) {
+        const unsigned sum = a + value + carry;
+        setFlag(kOverflow, ~(a ^ value) & (a ^ sum) & 0x80);
+        setFlag(kCarry, sum > 0xFF);
+        a = static_cast<std::uint8_t>(sum);
+        setZN(a);
+        return;
+    }
+    // Decimal: Z from the binary sum; N and V from the sum after the low digit's
+    // correction; C from the sum after both corrections.
+    unsigned low = (a & 0x0F) + (value & 0x0F) + carry;
+    if (low >= 0x0A)
+        low = ((low + 0x06) & 0x0F) + 0x10;
+    unsigned sum = (a & 0xF0) + (value & 0xF0) + low;
+    const int signedSum = static_cast<std::int8_t>(a & 0xF0) + static_cast<std::int8_t>(value & 0xF0) + static_cast<int>(low);
+    setFlag(kZero, ((a + value + carry) & 0xFF) == 0);
+    setFlag(kNegative, sum & 0x80);
+    setFlag(kOverflow, signedSum < -128 || signedSum > 127);
+    if (sum >= 0xA0)
+        sum += 0x60;
+    setFlag(kCarry, sum >= 0x100);
+    a = static_cast<std::uint8_t>(sum);
+}
+
+template <typename Bus>
+void Cpu6502<Bus>::sbc(std::uint8_t value)
+{
+    const int borrow = (p & kCarry) ? 0 : 1;
+    const int difference = a - value - borrow;
+    // The flags are those of the binary subtraction, also in decimal mode.
+    setFlag(kOverflow, (a ^ value) & (a ^ difference) & 0x80);
+    setFlag(kCarry, difference >= 0);
+    setZN(static_cast<std::uint8_t>(difference));
+    if (!(p & kDecimal)) {
+        a = static_cast<std::uint8_t>(difference);
+        return;
+    }
+    int low = (a & 0x0F) - (value & 0x0F) - borrow;
+    if (low < 0)
+        low = ((low - 0x06) & 0x0F) - 0x10;
+    int result = (a & 0xF0) - (value & 0xF0) + low;
+    if (result < 0)
+        result -= 0x60;
+    a = static_cast<std::uint8_t>(result);
+}
+
+template <typename Bus>
+bool Cpu6502<Bus>::step()
+{
+    const std::uint16_t at = pc;
+    const std::uint8_t opcode = fetch();
+    unsigned cost = 0, extra = 0;
+    std::uint16_t address = 0;
+
+// A read instruction in its addressing modes: the operand `value`, then `body`.
+#define READ_MODES(imm, zp, zpx, abs, absx, absy, indx, indy, body)                                                     \
+    case imm: { const std::uint8_t value = fetch(); body; cost = 2; break; }                                             \
+    case zp: { const std::uint8_t value = read(zeroPage()); body; cost = 3; break; }                                     \
+    case zpx: { const std::uint8_t value = read(zeroPageIndexed(x)); body; cost = 4; break; }                            \
+    case abs: { const std::uint8_t value = read(absolute()); body; cost = 4; break; }                                    \
+    case absx: { const std::uint8_t value = read(absoluteIndexed(x, extra)); body; cost = 4; break; }                    \
+    case absy: { const std::uint8_t value = read(absoluteIndexed(y, extra)); body; cost = 4; break; }                    \
+    case indx: { const std::uint8_t value = read(indexedIndirect()); body; cost = 6; break; }                            \
+    case indy: { const std::uint8_t value = read(indirectIndexed(extra)); body; cost = 5; break; }
+// A read-modify-write instruction on the accumulator and in memory.
+#define MODIFY_MODES(acc, zp, zpx, abs, absx, operation)                                                                \
+    case acc: a = operation(a); cost = 2; break;                                                                         \
+    case zp: address = zeroPage(); write(address, operation(read(address))); cost = 5; break;                           \
+    case zpx: address = zeroPageIndexed(x); write(address, operation(read(address))); cost = 6; break;                  \
+    case abs: address = absolute(); write(address, operation(read(address))); cost = 6; break;                          \
+    case absx: address = absoluteIndexed(x, extra); extra = 0; write(address, operation(read(address))); cost = 7; break;
+
+    switch (opcode) {
+        READ_MODES(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(value))
+        READ_MODES(0x29, 0x25, 0x35, 0x2D, 0x3D, 0x39, 0x21, 0x31, a &= value; setZN(a))
+        READ_MODES(0xC9, 0xC5, 0xD5, 0xCD, 0xDD, 0xD9, 0xC1, 0xD1, compare(a, value))
+        READ_MODES(0x49, 0x45, 0x55, 0x4D, 0x5D, 0x59, 0x41, 0x51, a ^= value; setZN(a))
+        READ_MODES(0xA9, 0xA5, 0xB5, 0xAD, 0xBD, 0xB9, 0xA1, 0xB1, a = value; setZN(a))
+        READ_MODES(0x09, 0x05, 0x15, 0x0D, 0x1D, 0x19, 0x01, 0x11, a |= value; setZN(a))
+        READ_MODES(0xE9, 0xE5, 0xF5, 0xED, 0xFD, 0xF9, 0xE1, 0xF1, sbc(value))
+        MODIFY_MODES(0x0A, 0x06, 0x16, 0x0E, 0x1E, asl)
+        MODIFY_MODES(0x4A, 0x46, 0x56, 0x4E, 0x5E, lsr)
+        MODIFY_MODES(0x2A, 0x26, 0x36, 0x2E, 0x3E, rol)
+        MODIFY_MODES(0x6A, 0x66, 0x76, 0x6E, 0x7E, ror)
+#undef READ_MODES
+#undef MODIFY_MODES
+
+    // Loads and stores of X and Y
+    case 0xA2: x = fetch(); setZN(x); cost = 2; break;
+    case 0xA6: x = read(zeroPage()); setZN(x); cost = 3; break;
+    case 0xB6: x = read(zeroPageIndexed(y)); setZN(x); cost = 4; break;
+    case 0xAE: x = read(absolute()); setZN(x); cost = 4; break;
+    case 0xBE: x = read(absoluteIndexed(y, extra)); setZN(x); cost = 4; break;
+    case 0xA0: y = fetch(); setZN(y); cost = 2; break;
+    case 0xA4: y = read(zeroPage()); setZN(y); cost = 3; break;
+    case 0xB4: y = read(zeroPageIndexed(x)); setZN(y); cost = 4; break;
+    case 0xAC: y = read(absolute()); setZN(y); cost = 4; break;
+    case 0xBC: y = read(absoluteIndexed(x, extra)); setZN(y); cost = 4; break;
+    case 0x85: write(zeroPage(), a); cost = 3; break;
+    case 0x95: write(zeroPageIndexed(x), a); cost = 4; break;
+    case 0x8D: write(absolute(), a); cost = 4; break;
+    case 0x9D: write(absoluteIndexed(x, extra), a); extra = 0; cost = 5; break;
+    case 0x99: write(absoluteIndexed(y, extra), a); extra = 0; cost = 5; break;
+    case 0x81: write(indexedIndirect(), a); cost = 6; break;
+    case 0x91: write(indirectIndexed(extra), a); extra = 0; cost = 6; break;
+    case 0x86: write(zeroPage(), x); cost = 3; break;
+    case 0x96: write(zeroPageIndexed(y), x); cost = 4; break;
+    case 0x8E: write(absolute(), x); cost = 4; break;
+    case 0x84: write(zeroPage(), y); cost = 3; break;
+    case 0x94: write(zeroPageIndexed(x), y); cost = 4; break;
+    case 0x8C: write(absolute(), y); cost = 4; break;
+
+    // Compares of X and Y, BIT
+    case 0xE0: compare(x, fetch()); cost = 2; break;
+    case 0xE4: compare(x, read(zeroPage())); cost = 3; break;
+    case 0xEC: compare(x, read(absolute())); cost = 4; break;
+    case 0xC0: compare(y, fetch()); cost = 2; break;
+    case 0xC4: compare(y, read(zeroPage())); cost = 3; break;
+    case 0xCC: compare(y, read(absolute())); cost = 4; break;
+    case 0x24: bit(read(zeroPage())); cost = 3; break;
+    case 0x2C: bit(read(absolute())); cost = 4; break;
+
+    // Increments and decrements
+#define MEMORY_MODES(zp, zpx, abs, absx, operation)                                                                     \
+    case zp: address = zeroPage(); write(address, operation(read(address))); cost = 5; break;                           \
+    case zpx: address = zeroPageIndexed(x); write(address, operation(read(address))); cost = 6; break;                  \
+    case abs: address = absolute(); write(address, operation(read(address))); cost = 6; break;                          \
+    case absx: address = absoluteIndexed(x, extra); extra = 0; write(address, operation(read(address))); cost = 7; break;
+        MEMORY_MODES(0xE6, 0xF6, 0xEE, 0xFE, increment)
+        MEMORY_MODES(0xC6, 0xD6, 0xCE, 0xDE, decrement)
+#undef MEMORY_MODES
+    case 0xE8: setZN(++x); cost = 2; break;
+    case 0xC8: setZN(++y); cost = 2; break;
+    case 0xCA: setZN(--x); cost = 2; break;
+    case 0x88: setZN(--y); cost = 2; break;
+
+    // Transfers and the stack
+    case 0xAA: x = a; setZN(x); cost = 2; break;
+    case 0xA8: y = a; setZN(y); cost = 2; break;
+    case 0x8A: a = x; setZN(a); cost = 2; break;
+    case 0x98: a = y; setZN(a); cost = 2; break;
+    case 0xBA: x = s; setZN(x); cost = 2; break;
+    case 0x9A: s = x; cost = 2; break;
+    case 0x48: push(a); cost = 3; break;
+    case 0x08: push(p | kBreak | kUnused); cost = 3; break;
+    case 0x68: a = pull(); setZN(a); cost = 4; break;
+    case 0x28: p = (pull() | kUnused) & ~kBreak; cost = 4; break;
+
+    // Flags
+    case 0x18: p &= ~kCarry; cost = 2; break;
+    case 0x38: p |= kCarry; cost = 2; break;
+    case 0x58: p &= ~kInterrupt; cost = 2; break;
+    case 0x78: p |= kInterrupt; cost = 2; break;
+    case 0xD8: p &= ~kDecimal; cost = 2; break;
+    case 0xF8: p |= kDecimal; cost = 2; break;
+    case 0xB8: p &= ~kOverflow; cost = 2; break;
+    case 0xEA: cost = 2; break;
+
+    // Branches, jumps, calls
+    case 0x10: cost = branch(!(p & kNegative)); break;
+    case 0x30: cost = branch(p & kNegative); break;
+    case 0x50: cost = branch(!(p & kOverflow)); break;
+    case 0x70: cost = branch(p & kOverflow); break;
+    case 0x90: cost = branch(!(p & kCarry)); break;
+    case 0xB0: cost = branch(p & kCarry); break;
+    case 0xD0: cost = branch(!(p & kZero)); break;
+    case 0xF0: cost = branch(p & kZero); break;
+    case 0x4C: pc = absolute(); cost = 3; break;
+    case 0x6C: {
+        // The pointer's high byte comes from the start of its page when it lies at $xxFF.
+        const std::uint16_t pointer = absolute();
+        pc = read(pointer) | read((pointer & 0xFF00) | ((pointer + 1) & 0xFF)) << 8;
+        cost = 5;
+        break;
+    }
+    case 0x20: {
+        const std::uint16_t target = absolute();
+        push(static_cast<std::uint8_t>((pc - 1) >> 8));
+        push(static_cast<std::uint8_t>(pc - 1));
+        pc = target;
+        cost = 6;
+        break;
+    }
+    case 0x60: pc = pull(); pc |= pull() << 8; ++pc; cost = 6; break;
+    case 0x40: p = (pull() | kUnused) & ~kBreak; pc = pull(); pc |= pull() << 8; cost = 6; break;
+    case 0x00:
+        ++pc;  // the byte after BRK is skipped
+        push(static_cast<std::uint8_t>(pc >> 8));
+        push(static_cast<std::uint8_t>(pc));
+        push(p | kBreak | kUnused);
+        p |= kInterrupt;
+        pc = word(0xFFFE);
+        cost = 7;
+        break;
+
+    default:
+        pc = at;
+        return false;
+    }
+    cycles += cost + extra + stall;
+    stall = 0;
+    return true;
+}
+
+} // namespace orvex::sap
