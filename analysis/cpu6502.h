@@ -4,9 +4,9 @@
 // each cost a cycle more) and decimal-mode ADC and SBC as the chip computes them, flags
 // included. No interrupts: a SAP player calls its routines directly.
 //
-// The memory is a Bus: `std::uint8_t read(std::uint16_t)` and
-// `void write(std::uint16_t, std::uint8_t)`. It may lengthen the instruction being run
-// by adding to `stall` (WSYNC does).
+// The memory is a Bus: `std::uint8_t read(std::uint16_t address, std::uint64_t now)` and
+// `unsigned write(std::uint16_t address, std::uint8_t value, std::uint64_t now)`, `now`
+// being the cycle count; a write returns the cycles it holds the CPU (WSYNC does).
 
 #include <cstdint>
 
@@ -26,44 +26,63 @@ public:
     std::uint8_t p = kUnused | kInterrupt;  // the break flag exists only on the stack
     std::uint16_t pc = 0;
     std::uint64_t cycles = 0;  // since the start
-    unsigned stall = 0;        // cycles the bus adds to the instruction being run
 
     // Runs one instruction. False for an opcode that is not documented (it jams, or does
     // what no program may rely on): nothing is run and `pc` stays on it.
     bool step();
 
+    // Runs instructions until `pc` is `stop` (true) or `cycles` passes `limit`, or an
+    // undocumented opcode comes (false; `pc` stays on it). The registers are kept in a
+    // copy of this CPU meanwhile, which the compiler holds in its own registers.
+    bool run(std::uint16_t stop, std::uint64_t limit)
+    {
+        Cpu6502 local(bus_);
+        local.a = a, local.x = x, local.y = y, local.s = s, local.p = p, local.pc = pc, local.cycles = cycles;
+        bool documented = true;
+        while (local.pc != stop && local.cycles <= limit) {
+            if (!local.stepInline()) {
+                documented = false;
+                break;
+            }
+        }
+        a = local.a, x = local.x, y = local.y, s = local.s, p = local.p, pc = local.pc, cycles = local.cycles;
+        return documented;
+    }
+
 private:
-    std::uint8_t read(std::uint16_t address) { return bus_.read(address); }
-    void write(std::uint16_t address, std::uint8_t value) { bus_.write(address, value); }
-    std::uint16_t word(std::uint16_t address) { return read(address) | read(address + 1) << 8; }
-    std::uint8_t fetch() { return read(pc++); }
-    std::uint16_t fetchWord()
+#define ORVEX_INLINE __attribute__((always_inline))
+    bool stepInline();
+    ORVEX_INLINE std::uint8_t read(std::uint16_t address) { return bus_.read(address, cycles); }
+    ORVEX_INLINE void write(std::uint16_t address, std::uint8_t value) { cycles += bus_.write(address, value, cycles); }
+    ORVEX_INLINE std::uint16_t word(std::uint16_t address) { return read(address) | read(address + 1) << 8; }
+    ORVEX_INLINE std::uint8_t fetch() { return read(pc++); }
+    ORVEX_INLINE std::uint16_t fetchWord()
     {
         const std::uint16_t value = word(pc);
         pc += 2;
         return value;
     }
-    void push(std::uint8_t value) { write(0x0100 | s--, value); }
-    std::uint8_t pull() { return read(0x0100 | ++s); }
-    void setZN(std::uint8_t value) { p = (p & ~(kZero | kNegative)) | (value ? 0 : kZero) | (value & kNegative); }
-    void setFlag(Flag flag, bool on) { p = on ? (p | flag) : (p & ~flag); }
+    ORVEX_INLINE void push(std::uint8_t value) { write(0x0100 | s--, value); }
+    ORVEX_INLINE std::uint8_t pull() { return read(0x0100 | ++s); }
+    ORVEX_INLINE void setZN(std::uint8_t value) { p = (p & ~(kZero | kNegative)) | (value ? 0 : kZero) | (value & kNegative); }
+    ORVEX_INLINE void setFlag(Flag flag, bool on) { p = on ? (p | flag) : (p & ~flag); }
 
     // Effective addresses; `extra` gains a cycle where an indexed read crosses a page.
-    std::uint16_t zeroPage() { return fetch(); }
-    std::uint16_t zeroPageIndexed(std::uint8_t index) { return (fetch() + index) & 0xFF; }
-    std::uint16_t absolute() { return fetchWord(); }
-    std::uint16_t absoluteIndexed(std::uint8_t index, unsigned& extra)
+    ORVEX_INLINE std::uint16_t zeroPage() { return fetch(); }
+    ORVEX_INLINE std::uint16_t zeroPageIndexed(std::uint8_t index) { return (fetch() + index) & 0xFF; }
+    ORVEX_INLINE std::uint16_t absolute() { return fetchWord(); }
+    ORVEX_INLINE std::uint16_t absoluteIndexed(std::uint8_t index, unsigned& extra)
     {
         const std::uint16_t base = fetchWord(), address = base + index;
         extra += (base ^ address) >> 8 ? 1 : 0;
         return address;
     }
-    std::uint16_t indexedIndirect()
+    ORVEX_INLINE std::uint16_t indexedIndirect()
     {
         const std::uint8_t pointer = fetch() + x;
         return read(pointer) | read(static_cast<std::uint8_t>(pointer + 1)) << 8;
     }
-    std::uint16_t indirectIndexed(unsigned& extra)
+    ORVEX_INLINE std::uint16_t indirectIndexed(unsigned& extra)
     {
         const std::uint8_t pointer = fetch();
         const std::uint16_t base = read(pointer) | read(static_cast<std::uint8_t>(pointer + 1)) << 8;
@@ -72,28 +91,28 @@ private:
         return address;
     }
 
-    void adc(std::uint8_t value);
-    void sbc(std::uint8_t value);
-    void compare(std::uint8_t reg, std::uint8_t value)
+    ORVEX_INLINE void adc(std::uint8_t value);
+    ORVEX_INLINE void sbc(std::uint8_t value);
+    ORVEX_INLINE void compare(std::uint8_t reg, std::uint8_t value)
     {
         setFlag(kCarry, reg >= value);
         setZN(static_cast<std::uint8_t>(reg - value));
     }
-    std::uint8_t asl(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t asl(std::uint8_t value)
     {
         setFlag(kCarry, value & 0x80);
         value <<= 1;
         setZN(value);
         return value;
     }
-    std::uint8_t lsr(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t lsr(std::uint8_t value)
     {
         setFlag(kCarry, value & 0x01);
         value >>= 1;
         setZN(value);
         return value;
     }
-    std::uint8_t rol(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t rol(std::uint8_t value)
     {
         const bool carry = value & 0x80;
         value = static_cast<std::uint8_t>(value << 1 | (p & kCarry));
@@ -101,7 +120,7 @@ private:
         setZN(value);
         return value;
     }
-    std::uint8_t ror(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t ror(std::uint8_t value)
     {
         const bool carry = value & 0x01;
         value = static_cast<std::uint8_t>(value >> 1 | (p & kCarry) << 7);
@@ -109,22 +128,22 @@ private:
         setZN(value);
         return value;
     }
-    std::uint8_t increment(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t increment(std::uint8_t value)
     {
         setZN(++value);
         return value;
     }
-    std::uint8_t decrement(std::uint8_t value)
+    ORVEX_INLINE std::uint8_t decrement(std::uint8_t value)
     {
         setZN(--value);
         return value;
     }
-    void bit(std::uint8_t value)
+    ORVEX_INLINE void bit(std::uint8_t value)
     {
         p = (p & ~(kZero | kOverflow | kNegative)) | (value & (kOverflow | kNegative)) | ((a & value) ? 0 : kZero);
     }
     // A branch: 2 cycles, 3 when taken, 4 when it lands on another page.
-    unsigned branch(bool taken)
+    ORVEX_INLINE unsigned branch(bool taken)
     {
         const auto offset = static_cast<std::int8_t>(fetch());
         if (!taken)
@@ -136,10 +155,11 @@ private:
     }
 
     Bus& bus_;
+#undef ORVEX_INLINE
 };
 
 template <typename Bus>
-void Cpu6502<Bus>::adc(std::uint8_t value)
+inline void Cpu6502<Bus>::adc(std::uint8_t value)
 {
     const unsigned carry = p & kCarry;
     if (!(p & kDecimal)) {
@@ -167,7 +187,7 @@ void Cpu6502<Bus>::adc(std::uint8_t value)
 }
 
 template <typename Bus>
-void Cpu6502<Bus>::sbc(std::uint8_t value)
+inline void Cpu6502<Bus>::sbc(std::uint8_t value)
 {
     const int borrow = (p & kCarry) ? 0 : 1;
     const int difference = a - value - borrow;
@@ -190,6 +210,12 @@ void Cpu6502<Bus>::sbc(std::uint8_t value)
 
 template <typename Bus>
 bool Cpu6502<Bus>::step()
+{
+    return stepInline();
+}
+
+template <typename Bus>
+inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
 {
     const std::uint16_t at = pc;
     const std::uint8_t opcode = fetch();
@@ -341,8 +367,7 @@ bool Cpu6502<Bus>::step()
         pc = at;
         return false;
     }
-    cycles += cost + extra + stall;
-    stall = 0;
+    cycles += cost + extra;
     return true;
 }
 

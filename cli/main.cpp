@@ -41,6 +41,8 @@ void summarize(const cli::Options& options, const cli::Tally& tally)
         add(warnings == 1 ? ", %u warning" : ", %u warnings", warnings);
     if (options.check)
         add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
+    if (options.time)
+        add(", %u timed", tally.timed);
     std::fprintf(stderr, "%s\n", line);
 }
 

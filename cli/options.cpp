@@ -39,6 +39,8 @@ const char* const kUsage =
     "  -r, --recursive     convert every module under the folders (by extension, any case)\n"
     "  -j, --jobs N        conversions at once (default: the number of cores)\n"
     "      --check         play each SAP written and report those that stay silent\n"
+    "      --time          find each tune's length by running it and write it as TIME\n"
+    "      --time-limit MINUTES  follow a tune for at most this long (default 20)\n"
     "      --tags FILE     per-module texts from a CSV file (columns module, name,\n"
     "                      author, date; modules relative to the file's folder)\n"
     "      --keep-tags     keep the texts of the SAP file being replaced\n"
@@ -77,7 +79,7 @@ int printOut(const char* text)
 
 std::optional<int> parse(int argc, char** argv, Options& o)
 {
-    enum { kVersion = 1000, kCheck, kTags, kKeepTags, kStandardHeader };
+    enum { kVersion = 1000, kCheck, kTags, kKeepTags, kStandardHeader, kTime, kTimeLimit };
     static const option options[] = {
         {"output", required_argument, nullptr, 'o'}, {"name", required_argument, nullptr, 'n'},
         {"author", required_argument, nullptr, 'a'}, {"date", required_argument, nullptr, 'd'},
@@ -86,6 +88,7 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         {"check", no_argument, nullptr, kCheck},      {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, kVersion},  {"tags", required_argument, nullptr, kTags},
         {"keep-tags", no_argument, nullptr, kKeepTags}, {"standard-header", no_argument, nullptr, kStandardHeader},
+        {"time", no_argument, nullptr, kTime},        {"time-limit", required_argument, nullptr, kTimeLimit},
         {nullptr, 0, nullptr, 0},
     };
     Texts given;  // UTF-8
@@ -120,6 +123,15 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         case kTags: o.tags = optarg; break;
         case kKeepTags: o.keepTags = true; break;
         case kStandardHeader: o.standardHeader = true; break;
+        case kTime: o.time = true; break;
+        case kTimeLimit: {
+            char* end = nullptr;
+            const double minutes = std::strtod(optarg, &end);
+            if (*optarg == '\0' || *end != '\0' || !(minutes > 0 && minutes <= 600))
+                return usageError("--time-limit takes minutes, more than 0 and at most 600, not " + shown(optarg));
+            o.timeLimit = minutes;
+            break;
+        }
         case 'h': return printOut(kUsage);
         case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
         default: {

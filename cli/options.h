@@ -17,6 +17,8 @@ struct Options {
     std::optional<std::string> output, samples;
     std::vector<std::string> players;
     bool recursive = false, check = false;
+    bool time = false;         // a TIME line for each tune, found by running it
+    double timeLimit = 20;     // minutes of a tune followed to find its length
     unsigned jobs = 1;
     std::vector<std::string> arguments;  // modules, or folders with -r
 

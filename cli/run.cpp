@@ -5,6 +5,7 @@
 #include "conversion.h"
 #include "plain_window.h"
 #include "safe_file.h"
+#include "tune_length.h"
 
 #include <malloc.h>
 #include <pthread.h>
@@ -16,6 +17,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -126,6 +128,7 @@ struct Done {
     std::vector<std::string> lines;
     Result result = Result::Failed;
     int warnings = 0;
+    bool timed = false;                        // it has a TIME line
     std::unique_ptr<orvex::WrittenFile> file;  // the SAP file to put in place
     // Out of memory: the line is said as before + module + after, without taking memory.
     const char* before = nullptr;
@@ -187,7 +190,7 @@ struct Shared {
     Console console;
     Folders folders;
     Waiting waiting;
-    std::atomic<unsigned> converted = 0, failed = 0, skipped = 0, warnings = 0, notChecked = 0;
+    std::atomic<unsigned> converted = 0, failed = 0, skipped = 0, warnings = 0, notChecked = 0, timed = 0;
     std::atomic<unsigned> flushing = 0;                               // threads that place files
     std::atomic<unsigned> convertersDone = 0, flushersDone = 0;
     pthread_t main = ::pthread_self();
@@ -256,9 +259,24 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, Shared& 
     return "";
 }
 
+// Writes all of `bytes` to standard output; 0 or the error.
+int writeOut(const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t count = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return count < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(count);
+    }
+    return 0;
+}
+
 // One conversion, as the window runs it: load, then save (as the job's target, or beside
-// the module), then, when asked, the playback check.
-Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_ptr<orvex::WrittenFile>& written)
+// the module); then, when asked, the tune's length and the playback check.
+Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_ptr<orvex::WrittenFile>& written,
+               bool& timed)
 {
     const Options& o = shared.options;
     // A state for each thread, used again: every load starts it afresh.
@@ -287,14 +305,48 @@ Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_p
     if (!messages.errors.empty() || state->moduleLoaded != 0)
         return Result::Failed;
     written = state->sapFile.takeWritten();
+    const std::string shownAs = job.target == "-" ? "standard output" : orvex::quoted(state->sapPath);
+    std::string file = state->sapFile.contents();
+    double listen = 10;
+    if (o.time) {
+        const orvex::sap::TuneLength length = orvex::sap::findLength(file, o.timeLimit * 60);
+        if (const std::string line = orvex::sap::timeLine(length); !line.empty()) {
+            file.insert(file.size() - state->imageEnd, line);  // the header's last line
+            if (written) {
+                if (const std::string problem = written->rewrite(file); !problem.empty()) {
+                    messages.lines.push_back(problem);
+                    return Result::Failed;
+                }
+            }
+            timed = true;
+            if (length.kind == orvex::sap::TuneLength::Kind::Ends)
+                listen = std::min(listen, length.seconds);
+        } else {
+            char limit[32];
+            std::snprintf(limit, sizeof limit, o.timeLimit == 1 ? "%g minute" : "%g minutes", o.timeLimit);
+            messages.lines.push_back("The SAP file " + shownAs + ": "
+                                     + (length.kind == orvex::sap::TuneLength::Kind::NotTimed ? length.problem
+                                        : length.kind == orvex::sap::TuneLength::Kind::Unknown && !length.problem.empty()
+                                            ? "no TIME: " + length.problem + " for " + limit
+                                        : length.kind == orvex::sap::TuneLength::Kind::Unknown
+                                            ? std::string("no TIME: no end or loop within ") + limit
+                                            : "no TIME: " + length.problem)
+                                     + ".");
+        }
+    }
+    if (job.target == "-") {
+        if (const int error = writeOut(file)) {
+            messages.lines.push_back(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
+            return Result::Failed;
+        }
+    }
     if (!o.check)
         return Result::Converted;
-    const std::string shownAs = job.target == "-" ? "standard output" : orvex::quoted(state->sapPath);
     if (orvex::FormatTable[state->formatIndex].type == 'D') {
         messages.lines.push_back("The SAP file " + shownAs + ": not checked: libgme does not play TYPE D.");
         return Result::NotChecked;
     }
-    const std::string problem = playbackProblem(state->sapFile.contents());
+    const std::string problem = playbackProblem(file, listen);
     if (problem.empty())
         return Result::Converted;
     messages.lines.push_back("check: the SAP file " + shownAs + " " + problem + ".");
@@ -315,7 +367,7 @@ Done perform(Job& job, Shared& shared)
                 done.lines.push_back(job.message);
         } else {
             Messages messages;
-            done.result = convert(job, shared, messages, done.file);
+            done.result = convert(job, shared, messages, done.file, done.timed);
             done.lines = std::move(messages.lines);
             done.warnings = messages.warnings;
         }
@@ -352,6 +404,7 @@ bool report(Done& done, Shared& shared)
      : done.result == Result::Skipped                                      ? shared.skipped
                                                                             : shared.failed)++;
     shared.notChecked += done.result == Result::NotChecked ? 1 : 0;
+    shared.timed += done.timed && done.result != Result::Failed ? 1 : 0;
     shared.warnings += static_cast<unsigned>(done.warnings);
     if (done.before)
         return shared.console.sayPlainly(done.before, done.module, done.after);
@@ -511,7 +564,7 @@ Tally run(const Options& options, Plan& plan, const Manifest* manifest)
     if (const int signal = ::sigtimedwait(&stops, nullptr, &now); signal > 0)
         stop(128 + signal);  // one that came during the last flushes
     shared.console.finish();
-    return {shared.converted, shared.failed, shared.skipped, shared.warnings, shared.notChecked};
+    return {shared.converted, shared.failed, shared.skipped, shared.warnings, shared.notChecked, shared.timed};
 }
 
 } // namespace cli

@@ -14,6 +14,7 @@ struct Tally {
     unsigned converted = 0, failed = 0, skipped = 0;
     unsigned warnings = 0;    // ADR conflicts
     unsigned notChecked = 0;  // of those converted, with --check
+    unsigned timed = 0;       // of those converted, with --time: those with a TIME line
 };
 
 // `manifest`: the texts of --tags, or nullptr.

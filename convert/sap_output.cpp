@@ -113,6 +113,8 @@ void SapOutput::commit()
         return;
     open_ = false;
     if (standardOutput_) {
+        if (placeLater_)
+            return;
         if (const int error = writeAll(STDOUT_FILENO, data_))
             throw ConversionError(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
         return;
@@ -168,6 +170,14 @@ WrittenFile::~WrittenFile() = default;
 std::string WrittenFile::folder() const
 {
     return folderOf(resolved_);
+}
+
+std::string WrittenFile::rewrite(const std::string& bytes)
+{
+    int error = ::ftruncate(file_->fd(), 0) == 0 && ::lseek(file_->fd(), 0, SEEK_SET) == 0 ? 0 : errno;
+    if (!error)
+        error = writeAll(file_->fd(), bytes);
+    return error ? cannotWrite(target_, error) : "";
 }
 
 std::string WrittenFile::place()

@@ -38,6 +38,8 @@ public:
     // Flushes the file to disk, checks the flush and renames it over the target, whose
     // folder the caller flushes. Returns "" or the message why the target is unchanged.
     std::string place();
+    // Writes the file again, all of it, before it is placed; "" or the message why not.
+    std::string rewrite(const std::string& bytes);
     // The folder of the file replaced, symbolic links followed
     std::string folder() const;
 
@@ -61,7 +63,8 @@ public:
     // The file goes to standard output instead of a file; the target names it in messages.
     void setStandardOutput(bool on) { standardOutput_ = on; }
     // On: commit() writes the complete file beside the target, without flushing it and
-    // without putting it in place; takeWritten() hands it over for that.
+    // without putting it in place; takeWritten() hands it over for that. For standard
+    // output it writes nothing: the caller writes contents().
     void setPlaceLater(bool on) { placeLater_ = on; }
     std::unique_ptr<WrittenFile> takeWritten() { return std::move(written_); }
     // Bytes written since open(); the whole file after commit(), until the next open()

@@ -22,8 +22,12 @@ using orvex::sap::Cpu6502;
 struct Host {
     std::array<std::uint8_t, 0x10000> memory{};
     std::string out;
-    std::uint8_t read(std::uint16_t address) { return memory[address]; }
-    void write(std::uint16_t address, std::uint8_t value) { memory[address] = value; }
+    std::uint8_t read(std::uint16_t address, std::uint64_t) { return memory[address]; }
+    unsigned write(std::uint16_t address, std::uint8_t value, std::uint64_t)
+    {
+        memory[address] = value;
+        return 0;
+    }
 };
 
 // At $FFF7, a call of sim65's write(fd, buffer, A + 256 * X), its parameters on the stack

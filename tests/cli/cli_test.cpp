@@ -319,3 +319,40 @@ TEST(Cli, Permissions)
 }
 
 } // namespace
+
+namespace {
+
+// --time: the TIME line found by running the tune, as the header's last line; the rest
+// of the file as without it. In a batch the summary counts the files timed.
+TEST(Cli, Time)
+{
+    Bench b;
+    b.putPlayers();
+    const std::string tunes = TUNES;
+    for (const char* tune : {"intro_loop.com", "ends.com", "never.com"})
+        b.put("music/" + std::string(tune), readFile(tunes + "/" + tune));
+    b.put("music/digi.md1", module(0x2000, 300));
+    b.put("music/digi.d15", d15(0x50, 288));
+    const Outcome plain = run({ORVEX_CONVERT, "-p", b.players, "-o", "-", b.dir / "music/intro_loop.com"});
+    const Outcome timed = run({ORVEX_CONVERT, "--time", "-p", b.players, "-o", "-", b.dir / "music/intro_loop.com"});
+    EXPECT_EQ(timed.status, 0);
+    const std::size_t end = plain.out.find("PLAYER 8017\r\n") + 13;
+    EXPECT_EQ(timed.out, plain.out.substr(0, end) + "TIME 00:05.014 LOOP\r\n" + plain.out.substr(end));
+
+    const Outcome batch = run({ORVEX_CONVERT, "--time", "--time-limit", "1", "-j", "1", "-p", b.players, "-r", b.dir / "music"});
+    EXPECT_EQ(batch.status, 0);
+    EXPECT_EQ(batch.err, "orvex-convert: The SAP file \"" + (b.dir / "music/digi.SAP")
+                             + "\": not timed: TYPE D plays from its INIT.\norvex-convert: The SAP file \""
+                             + (b.dir / "music/never.SAP")
+                             + "\": no TIME: no end or loop within 1 minute.\norvex-convert: 4 converted, 0 failed, 2 timed\n");
+    const auto header = [&](const std::string& name) {
+        const std::string file = textOf(readFile(b.dir / ("music/" + name)));
+        return file.substr(file.find("INIT"), file.find("\xFF\xFF") - file.find("INIT"));
+    };
+    EXPECT_EQ(header("ends.SAP"), "INIT 8011\r\nPLAYER 8017\r\nTIME 00:03.971\r\n");
+    EXPECT_EQ(header("never.SAP"), "INIT 8011\r\nPLAYER 8017\r\n");
+    EXPECT_EQ(run({ORVEX_CONVERT, "--time-limit", "0", b.dir / "music/ends.com"}).status, 2);
+    EXPECT_EQ(run({ORVEX_CONVERT, "--time-limit", "601", b.dir / "music/ends.com"}).status, 2);
+}
+
+} // namespace

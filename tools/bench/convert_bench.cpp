@@ -6,8 +6,11 @@
 //    other's writes, on the file system it names;
 //  - the peak memory of orvex-convert -r and the most temporary files it had at once,
 //    for archives of 1,000, 10,000 and 100,000 modules;
-//  - the cost of --check per file.
+//  - the cost of --check and --time per module, and how fast the length of a 5-minute
+//    tune is found.
 // Usage: orvex-bench [COUNT]   (COUNT modules for the one-process-per-module loop)
+
+#include "tune_length.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -39,7 +42,12 @@ void writeFile(const fs::path& path, const std::vector<unsigned char>& bytes)
                                                 static_cast<std::streamsize>(bytes.size()));
 }
 
-// An Atari binary module: FF FF, start, end, data; byte 37 is a valid speed.
+// Sounds a tone one step higher at each call: LDA #$AA, STA AUDC1, INC AUDF1, LDA #3,
+// STA SKCTL, RTS
+const std::vector<unsigned char> kTone = {0xA9, 0xAA, 0x8D, 0x01, 0xD2, 0xEE, 0x00, 0xD2, 0xA9, 0x03, 0x8D, 0x0F, 0xD2, 0x60};
+
+// An Atari binary module: FF FF, start, end, data; byte 37 is a valid speed. A .COM
+// module at $8000 holds its own player: INIT at $8011 and PLAYER at $8017 jump to the tone.
 std::vector<unsigned char> module(unsigned index, unsigned start, std::size_t length)
 {
     std::vector<unsigned char> bytes(length);
@@ -52,6 +60,11 @@ std::vector<unsigned char> module(unsigned index, unsigned start, std::size_t le
     bytes[4] = end & 0xFF;
     bytes[5] = (end >> 8) & 0xFF;
     bytes[37] = 1 + index % 4;
+    if (start == 0x8000 && length >= 6 + 0x1A + kTone.size()) {
+        const std::vector<unsigned char> entries = {0x4C, 0x1A, 0x80, 0x60, 0x60, 0x60, 0x4C, 0x1A, 0x80};
+        std::copy(entries.begin(), entries.end(), bytes.begin() + 6 + 0x11);
+        std::copy(kTone.begin(), kTone.end(), bytes.begin() + 6 + 0x1A);
+    }
     return bytes;
 }
 
@@ -166,7 +179,7 @@ unsigned writeArchive(const fs::path& root, unsigned count, const std::function<
                                 / ("disk" + std::to_string(i % 5 + 5 * (i / 6000)));
         fs::create_directories(folder);
         const std::string name = "tune" + std::to_string(i);
-        writeFile(folder / (name + "." + extensions[i % 6]), module(i, 0x2000, bytes(i)));
+        writeFile(folder / (name + "." + extensions[i % 6]), module(i, i % 6 == 4 ? 0x8000 : 0x2000, bytes(i)));
         ++files;
         if (i % 6 == 5) {
             std::vector<unsigned char> samples(288 + (i % 4) * 256, 0x80);
@@ -194,10 +207,16 @@ int main(int argc, char** argv)
     fs::create_directories(work / "in");
     fs::create_directories(work / "sap");
     fs::create_directories(work / "copy");
-    // A player file for $0500: its header, then 2000 bytes of code (never run here)
-    std::vector<unsigned char> player = {0xFF, 0xFF, 0x00, 0x05, 0xCF, 0x0C};
+    // A player file for $0500 whose three entries sound a tone that rises call by call,
+    // then 2000 bytes of filler
+    std::vector<unsigned char> player = {0xFF, 0xFF, 0x00, 0x05, 0x00, 0x00};
+    player.insert(player.end(), {0x4C, 0x09, 0x05, 0x4C, 0x09, 0x05, 0x4C, 0x09, 0x05});
+    player.insert(player.end(), kTone.begin(), kTone.end());
     for (std::size_t i = 0; i < 2000; ++i)
         player.push_back(static_cast<unsigned char>(i * 13));
+    const unsigned playerEnd = 0x0500 + static_cast<unsigned>(player.size()) - 6 - 1;
+    player[4] = playerEnd & 0xFF;
+    player[5] = playerEnd >> 8;
     for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
         writeFile(work / "players" / name, player);
     const std::string players = (work / "players").string();
@@ -288,16 +307,35 @@ int main(int argc, char** argv)
         fs::remove_all(out);
     }
 
-    // --check: the extra time per module over the plain run
-    std::vector<double> checkRuns;
+    // --check and --time: the extra time per module over the plain run, taking turns
+    std::vector<double> plain, checked, timed;
     for (int round = 0; round < 3; ++round) {
-        const fs::path checked = work / ("checked" + std::to_string(round));
-        fs::create_directories(checked);
-        sync();
-        checkRuns.push_back(
-            seconds([&] { runQuietly({converter, "--check", "-p", players, "-r", archive, "-o", checked.string()}); }));
+        for (const char* option : {"", "--check", "--time"}) {
+            const fs::path out = work / (std::string("extra") + option + std::to_string(round));
+            fs::create_directories(out);
+            std::vector<std::string> args = {converter, "-p", players, "-r", archive, "-o", out.string()};
+            if (*option)
+                args.insert(args.begin() + 1, option);
+            sync();
+            const double took = seconds([&] { failures += runQuietly(args) ? 0 : 1; });
+            (*option == '\0' ? plain : option[2] == 'c' ? checked : timed).push_back(took);
+        }
     }
-    std::printf("--check: %.2f ms per module\n", (median(checkRuns) - median(batchRuns)) * 1000 / 6000);
+    std::printf("--check: %.2f ms per module  (goal: 0.50 or less)\n", (median(checked) - median(plain)) * 1000 / 6000);
+    std::printf("--time: %.2f ms per module\n", (median(timed) - median(plain)) * 1000 / 6000);
+
+    // The length of a 5-minute looping tune whose PLAYER takes some 3000 cycles a call
+    const std::string tune = (work / "long.sap").string();
+    failures += runQuietly({converter, "-o", tune, LONG_TUNE}) ? 0 : 1;
+    std::ifstream in(tune, std::ios::binary);
+    const std::string sap((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<double> finds;
+    orvex::sap::TuneLength length;
+    for (int round = 0; round < 5; ++round)
+        finds.push_back(seconds([&] { length = orvex::sap::findLength(sap, 20 * 60); }));
+    std::printf("5-minute tune: %s found in %.1f ms (median of 5; goal: 100 or less), %.0f emulated MHz\n",
+                orvex::sap::timeLine(length).substr(0, 19).c_str(), median(finds) * 1000,
+                static_cast<double>(length.cycles) / median(finds) / 1e6);
 
     fs::remove_all(work);
     if (failures)

@@ -1,0 +1,251 @@
+#include "tune_length.h"
+
+#include "atari.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+namespace orvex::sap {
+
+namespace {
+
+// The calls return here: nothing of a tune's runs in the Atari's I/O area.
+constexpr std::uint16_t kReturn = 0xD5FF;
+// A loop seen in the registers alone must be at least this long: two calls alike are a
+// held note, not a loop.
+constexpr double kShortestRegisterLoop = 1.0;  // seconds
+
+std::uint64_t mix(std::uint64_t x)
+{
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDULL;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ULL;
+    return x ^ (x >> 33);
+}
+
+std::uint64_t hashBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ count;
+    for (std::size_t i = 0; i + 8 <= count; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        h = std::rotl(h ^ word, 29) * 0x100000001B3ULL;
+    }
+    for (std::size_t i = count & ~std::size_t{7}; i < count; ++i)
+        h = (h ^ bytes[i]) * 0x100000001B3ULL;
+    return mix(h);
+}
+
+// One run of a SAP file's code, with the machine's state hashed page by page: a call
+// rehashes only the pages written since the last.
+class Run {
+public:
+    Run(const SapImage& image) : image_(image), atari_(image)
+    {
+        atari_.cpu.s = 0xFF;
+        for (unsigned page = 0; page < 256; ++page) {
+            pages_[page] = hashBytes(atari_.page(page), 256);
+            memory_ ^= mix(pages_[page] + page * 0x9E3779B97F4A7C15ULL);
+        }
+        atari_.dirty.fill(0);
+    }
+
+    // Calls `address` as a JSR would, with A, X and Y; "" or why it did not return within
+    // `budget` cycles.
+    std::string call(const char* what, std::uint16_t address, std::uint8_t a, std::uint8_t x, std::uint8_t y,
+                      std::uint64_t budget)
+    {
+        Cpu6502<Atari>& cpu = atari_.cpu;
+        atari_.write(0x0100 | cpu.s--, (kReturn - 1) >> 8, cpu.cycles);
+        atari_.write(0x0100 | cpu.s--, (kReturn - 1) & 0xFF, cpu.cycles);
+        cpu.pc = address;
+        cpu.a = a;
+        cpu.x = x;
+        cpu.y = y;
+        const std::uint64_t before = cpu.cycles;
+        const bool documented = cpu.run(kReturn, before + budget);
+        executed_ += cpu.cycles - before;
+        if (!documented) {
+            char text[96];
+            std::snprintf(text, sizeof text, "%s meets the undocumented opcode $%02X at $%04X", what, atari_.peek(cpu.pc),
+                          cpu.pc);
+            return text;
+        }
+        if (cpu.pc != kReturn)
+            return std::string(what) + " does not return within " + std::to_string(budget) + " cycles";
+        return "";
+    }
+
+    // The state at this moment: memory, CPU registers, the sound chip's registers.
+    std::uint64_t state()
+    {
+        for (unsigned quarter = 0; quarter < 4; ++quarter) {
+            for (std::uint64_t bits = atari_.dirty[quarter]; bits; bits &= bits - 1) {
+                const unsigned page = quarter * 64 + static_cast<unsigned>(std::countr_zero(bits));
+                const std::uint64_t fresh = hashBytes(atari_.page(page), 256);
+                memory_ ^= mix(pages_[page] + page * 0x9E3779B97F4A7C15ULL) ^ mix(fresh + page * 0x9E3779B97F4A7C15ULL);
+                pages_[page] = fresh;
+            }
+            atari_.dirty[quarter] = 0;
+        }
+        const Cpu6502<Atari>& cpu = atari_.cpu;
+        const std::uint64_t registers = cpu.a | cpu.x << 8 | cpu.y << 16 | cpu.s << 24 | std::uint64_t{cpu.p} << 32;
+        return mix(memory_ ^ mix(registers) ^ sound());
+    }
+
+    // The sound chip's registers, hashed; and whether any channel sounds.
+    std::uint64_t sound() const { return hashBytes(atari_.pokey[0].data(), 2 * Atari::kRegisters); }
+    bool sounding() const
+    {
+        for (unsigned chip = 0; chip < (image_.stereo ? 2u : 1u); ++chip) {
+            for (unsigned channel = 0; channel < 4; ++channel) {
+                if (atari_.pokey[chip][1 + 2 * channel] & 0x0F)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    Cpu6502<Atari>& cpu() { return atari_.cpu; }
+    std::uint64_t executed() const { return executed_; }
+
+private:
+    std::uint64_t executed_ = 0;
+    const SapImage& image_;
+    Atari atari_;
+    std::array<std::uint64_t, 256> pages_{};
+    std::uint64_t memory_ = 0;
+};
+
+// The earliest call from which the stream repeats with one period of at least
+// `shortest` calls for at least two periods, up to its end; the period in `period`.
+// -1 when there is none. Found on the reversed stream, whose prefixes' shortest periods
+// its border function gives.
+long periodicTail(const std::vector<std::uint64_t>& stream, std::size_t shortest, std::size_t& period)
+{
+    const std::vector<std::uint64_t> reversed(stream.rbegin(), stream.rend());
+    std::vector<std::size_t> border(reversed.size(), 0);
+    for (std::size_t i = 1; i < reversed.size(); ++i) {
+        std::size_t k = border[i - 1];
+        while (k > 0 && reversed[i] != reversed[k])
+            k = border[k - 1];
+        border[i] = reversed[i] == reversed[k] ? k + 1 : 0;
+    }
+    for (std::size_t length = reversed.size(); length >= 2; --length) {
+        const std::size_t p = length - border[length - 1];
+        if (length >= 2 * p && p >= shortest) {
+            period = p;
+            return static_cast<long>(stream.size() - length);
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+TuneLength findLength(std::string_view file, double limitSeconds)
+{
+    TuneLength result;
+    SapImage image;
+    result.problem = parseSap(file, image);
+    if (!result.problem.empty()) {
+        result.kind = TuneLength::Kind::Failed;
+        return result;
+    }
+    if (image.type != 'B' && image.type != 'C') {
+        result.kind = TuneLength::Kind::NotTimed;
+        result.problem = image.type == 'D' ? "not timed: TYPE D plays from its INIT"
+                                           : std::string("not timed: TYPE ") + (image.type ? image.type : '?');
+        return result;
+    }
+    const bool typeC = image.type == 'C';
+    if (!image.hasPlayer || (typeC ? !image.hasMusic : !image.hasInit)) {
+        result.kind = TuneLength::Kind::Failed;
+        result.problem = typeC ? "its header lacks PLAYER or MUSIC" : "its header lacks INIT or PLAYER";
+        return result;
+    }
+
+    Run run(image);
+    const auto failed = [&](std::string problem) {
+        result.kind = TuneLength::Kind::Failed;
+        result.problem = std::move(problem);
+        result.cycles = run.executed();
+        return result;
+    };
+    const std::uint64_t second = static_cast<std::uint64_t>(kClock);
+    std::string problem = typeC ? run.call("PLAYER+3", image.player + 3, 0x70, image.music & 0xFF, image.music >> 8, second)
+                                : run.call("INIT", image.init, 0, 0, 0, second);
+    if (problem.empty() && typeC)
+        problem = run.call("PLAYER+3", image.player + 3, 0, 0, 0, second);
+    if (!problem.empty())
+        return failed(problem);
+
+    const std::uint64_t period = std::uint64_t{image.fastplay} * kCyclesPerLine;
+    const std::uint16_t entry = typeC ? image.player + 6 : image.player;
+    const std::size_t calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
+    const std::uint64_t start = run.cpu().cycles;
+    std::unordered_map<std::uint64_t, std::size_t> seen;
+    std::vector<std::uint64_t> stream;  // the sound registers after each call
+    long lastSound = -1;
+    const auto at = [&](std::size_t call) { return static_cast<double>(call * period) / kClock; };
+    const auto ends = [&] {
+        result.kind = lastSound < 0 ? TuneLength::Kind::Unknown : TuneLength::Kind::Ends;
+        result.seconds = at(static_cast<std::size_t>(lastSound + 1));
+        result.problem = lastSound < 0 ? "it stays silent" : "";
+    };
+    for (std::size_t n = 0; n < calls; ++n) {
+        run.cpu().cycles = std::max(run.cpu().cycles, start + n * period);
+        const std::uint64_t state = run.state();
+        if (const auto earlier = seen.find(state); earlier != seen.end()) {
+            result.calls = n;
+            result.cycles = run.executed();
+            if (lastSound < static_cast<long>(earlier->second)) {
+                ends();  // the silence repeats
+            } else {
+                result.kind = TuneLength::Kind::Loops;
+                result.seconds = at(n);
+                result.loopStart = at(earlier->second);
+            }
+            return result;
+        }
+        seen.emplace(state, n);
+        if (std::string problem = run.call("PLAYER", entry, run.cpu().a, run.cpu().x, run.cpu().y, period); !problem.empty())
+            return failed(problem);
+        stream.push_back(run.sound());
+        if (run.sounding())
+            lastSound = static_cast<long>(n);
+    }
+    result.calls = calls;
+    result.cycles = run.executed();
+    if (lastSound + 1 < static_cast<long>(calls)) {
+        ends();
+        return result;
+    }
+    std::size_t loop = 0;
+    const long from = periodicTail(stream, static_cast<std::size_t>(kShortestRegisterLoop * kClock / static_cast<double>(period)), loop);
+    if (from >= 0) {
+        result.kind = TuneLength::Kind::Loops;
+        // The registers after call n are the state at the start of call n + 1.
+        result.seconds = at(static_cast<std::size_t>(from) + loop + 1);
+        result.loopStart = at(static_cast<std::size_t>(from) + 1);
+    }
+    return result;
+}
+
+std::string timeLine(const TuneLength& length)
+{
+    if (length.kind != TuneLength::Kind::Loops && length.kind != TuneLength::Kind::Ends)
+        return "";
+    const long long milliseconds = std::llround(length.seconds * 1000);
+    char line[64];
+    std::snprintf(line, sizeof line, "TIME %02lld:%02lld.%03lld%s\r\n", milliseconds / 60000, milliseconds / 1000 % 60,
+                  milliseconds % 1000, length.kind == TuneLength::Kind::Loops ? " LOOP" : "");
+    return line;
+}
+
+} // namespace orvex::sap

@@ -1,0 +1,139 @@
+; Test tunes whose lengths are known, in the shape of a Benjy Soundmonitor .COM module
+; (INIT at $8011, PLAYER at $8017, called 50 times a second), assembled with one of:
+;
+;   -D INTRO_LOOP  100 frames of intro, then 150 frames over and over: the machine's
+;                  state at frame 250 is that of frame 100
+;   -D COUNTER     the same notes, and a 24-bit count of the calls that never repeats:
+;                  only the sound registers show the loop
+;   -D ENDS        198 frames of notes, then silence and nothing more
+;   -D NEVER       notes from a 24-bit shift register: nothing repeats for 93 hours
+;   -D LONG        5 minutes (15000 frames) over and over, each call some 3000 cycles
+;
+; Each call ends with A, X and Y 0 and the same flags, so that the state at a call's
+; start is the tune's own.
+
+AUDF1   = $D200
+AUDC1   = $D201
+AUDCTL  = $D208
+SKCTL   = $D20F
+
+TONE    = $AA               ; pure tone, volume 10
+
+.zeropage
+frame:  .res 2              ; the frame of the tune, as it goes round
+count:  .res 3              ; COUNTER: the calls; NEVER: the shift register
+
+.segment "HEADER"
+        .word $FFFF, tune, tuneEnd - 1
+
+.code
+tune:   .byte "ORVEX TEST TUNE", 0, 0   ; $8000-$8010
+init:   jmp doInit                      ; $8011
+        rts
+        nop
+        nop
+play:   jmp doPlay                      ; $8017
+
+.assert init = $8011, error, "init must lie at $8011"
+.assert play = $8017, error, "play must lie at $8017"
+
+.ifdef LONG
+        FRAMES = 15000
+        INTRO  = 0
+.elseif .defined(ENDS)
+        FRAMES = 199
+        INTRO  = 0
+.else
+        FRAMES = 250
+        INTRO  = 100
+.endif
+
+doInit: lda #3
+        sta SKCTL
+        lda #0
+        sta AUDCTL
+        sta AUDC1
+        sta frame
+        sta frame + 1
+        sta count
+        sta count + 1
+        sta count + 2
+.ifdef NEVER
+        lda #1
+        sta count
+.endif
+        lda #TONE               ; frame 0's note, as the loop comes back to it
+        sta AUDC1
+        jmp done
+
+doPlay:
+.ifdef NEVER
+        lsr count + 2           ; count: a 24-bit shift register, x^24 + x^23 + x^22 + x^17 + 1
+        ror count + 1
+        ror count
+        bcc :+
+        lda count + 2
+        eor #$E1
+        sta count + 2
+:       lda count
+        sta AUDF1
+        lda count + 1
+        and #$07
+        ora #$A8                ; volume 8 to 15: it always sounds
+        sta AUDC1
+        jmp done
+.else
+  .ifdef COUNTER
+        inc count               ; 24 bits: it never wraps within the search
+        bne :+
+        inc count + 1
+        bne :+
+        inc count + 2
+:
+  .endif
+  .ifdef LONG
+        ldx #0                  ; some 3000 cycles
+        ldy #2
+        nop
+:       dex
+        bne :-
+        dey
+        bne :-
+  .endif
+        inc frame
+        bne :+
+        inc frame + 1
+:       lda frame
+        cmp #<FRAMES
+        bne note
+        lda frame + 1
+        cmp #>FRAMES
+        bne note
+  .ifdef ENDS
+        lda #0                  ; the end: silence, and the frame stays
+        sta AUDC1
+        lda #<(FRAMES - 1)
+        sta frame
+        lda #>(FRAMES - 1)
+        sta frame + 1
+        jmp done
+  .else
+        lda #<INTRO
+        sta frame
+        lda #>INTRO
+        sta frame + 1
+  .endif
+note:   lda frame
+        sta AUDF1
+        lda #TONE
+        sta AUDC1
+.endif
+
+done:   lda #0                  ; the same registers after every call
+        tax
+        tay
+        clc
+        clv
+        rts
+
+tuneEnd:
