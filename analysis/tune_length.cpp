@@ -214,7 +214,8 @@ TuneLength findLength(std::string_view file, double limitSeconds)
             return result;
         }
         seen.emplace(state, n);
-        if (std::string problem = run.call("PLAYER", entry, run.cpu().a, run.cpu().x, run.cpu().y, period); !problem.empty())
+        if (std::string problem = run.call(typeC ? "PLAYER+6" : "PLAYER", entry, run.cpu().a, run.cpu().x, run.cpu().y, period);
+            !problem.empty())
             return failed(problem);
         stream.push_back(run.sound());
         if (run.sounding())

@@ -17,7 +17,6 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -259,18 +258,19 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, Shared& 
     return "";
 }
 
-// Writes all of `bytes` to standard output; 0 or the error.
-int writeOut(const std::string& bytes)
+// Why a tune has no TIME line: "not timed: TYPE D ...", "no TIME: no end or loop within
+// 20 minutes", "no TIME: PLAYER does not return ...".
+std::string whyNoTime(const orvex::sap::TuneLength& length, double minutes)
 {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return count < 0 ? errno : EIO;
-        done += static_cast<std::size_t>(count);
-    }
-    return 0;
+    using Kind = orvex::sap::TuneLength::Kind;
+    if (length.kind == Kind::NotTimed)
+        return length.problem;
+    char limit[32];
+    std::snprintf(limit, sizeof limit, minutes == 1 ? "%g minute" : "%g minutes", minutes);
+    if (length.kind != Kind::Unknown)
+        return "no TIME: " + length.problem;
+    return length.problem.empty() ? std::string("no TIME: no end or loop within ") + limit
+                                  : "no TIME: " + length.problem + " for " + limit;
 }
 
 // One conversion, as the window runs it: load, then save (as the job's target, or beside
@@ -322,20 +322,11 @@ Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_p
             if (length.kind == orvex::sap::TuneLength::Kind::Ends)
                 listen = std::min(listen, length.seconds);
         } else {
-            char limit[32];
-            std::snprintf(limit, sizeof limit, o.timeLimit == 1 ? "%g minute" : "%g minutes", o.timeLimit);
-            messages.lines.push_back("The SAP file " + shownAs + ": "
-                                     + (length.kind == orvex::sap::TuneLength::Kind::NotTimed ? length.problem
-                                        : length.kind == orvex::sap::TuneLength::Kind::Unknown && !length.problem.empty()
-                                            ? "no TIME: " + length.problem + " for " + limit
-                                        : length.kind == orvex::sap::TuneLength::Kind::Unknown
-                                            ? std::string("no TIME: no end or loop within ") + limit
-                                            : "no TIME: " + length.problem)
-                                     + ".");
+            messages.lines.push_back("The SAP file " + shownAs + ": " + whyNoTime(length, o.timeLimit) + ".");
         }
     }
     if (job.target == "-") {
-        if (const int error = writeOut(file)) {
+        if (const int error = orvex::writeAll(STDOUT_FILENO, file)) {
             messages.lines.push_back(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
             return Result::Failed;
         }

@@ -23,7 +23,8 @@ std::string cannotWrite(const std::string& path, int error)
     return "Cannot write the SAP file " + quoted(path) + ": " + std::strerror(error) + ".";
 }
 
-// Writes all of `bytes`; returns 0 or the error.
+} // namespace
+
 int writeAll(int fd, const std::string& bytes)
 {
     for (std::size_t done = 0; done < bytes.size();) {
@@ -36,8 +37,6 @@ int writeAll(int fd, const std::string& bytes)
     }
     return 0;
 }
-
-} // namespace
 
 std::string followLinks(const std::string& path, struct stat& info, bool& exists)
 {

@@ -95,6 +95,9 @@ private:
     mode_t mode_ = 0;
 };
 
+// Writes all of `bytes` to `fd`; returns 0 or the error.
+int writeAll(int fd, const std::string& bytes);
+
 // The file that `path` names once symbolic links are followed; `exists` tells whether it
 // exists, with its status in `info`. Throws ConversionError (a loop, an unreadable link).
 std::string followLinks(const std::string& path, struct stat& info, bool& exists);

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the engine, the converter and every test that needs no Qt with
-# AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and runs the tests.
+# AddressSanitizer and UndefinedBehaviorSanitizer in build-asan, unoptimised (so that the
+# build is quick and the reports exact), and runs the tests.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ mkdir -p "$build"
 log="$build/sanitizers.log"
 
 if ! {
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_GUI=OFF -DORVEX_SANITIZE=ON &&
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVEX_GUI=OFF -DORVEX_SANITIZE=ON &&
     cmake --build "$build" -j2
 } >"$log" 2>&1; then
     tail -n 60 "$log" >&2

@@ -220,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "PLAYER does not return within 8892 cycles"},
         Untimed{"undocumented", sapFile(kTypeB, hex("60 EA 02")), Failed, "PLAYER meets the undocumented opcode $02 at $1002"},
         Untimed{"type_c_calls", sapFile("TYPE C\r\nPLAYER 1000\r\nMUSIC 2000\r\n", hex("EA EA EA 60 EA EA 02")), Failed,
-                "PLAYER meets the undocumented opcode $02 at $1006"},
+                "PLAYER+6 meets the undocumented opcode $02 at $1006"},
         Untimed{"silent", sapFile(kTypeB, hex("60 60")), Unknown, "it stays silent"}),
     [](const auto& info) { return std::string(info.param.label); });
 

@@ -1,6 +1,7 @@
 // orvex-convert from the outside: each case with its exit status, its message and what
 // is left on disk (never an input, a special file or a protected file destroyed); the
-// file it writes, standard output, signals and permissions.
+// file it writes, standard output, the check, --time, player folders, signals and
+// permissions.
 
 #include "support.h"
 
