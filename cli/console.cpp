@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include "conversion.h"
+#include "paths.h"
 
 #include <sys/uio.h>
 #include <unistd.h>

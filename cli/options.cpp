@@ -1,7 +1,9 @@
 #include "options.h"
 
 #include "conversion.h"
+#include "paths.h"
 #include "plain_window.h"
+#include "players.h"
 #include "text8.h"
 
 #include <getopt.h>

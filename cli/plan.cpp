@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "conversion.h"
+#include "paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -168,11 +169,6 @@ private:
 
 } // namespace
 
-std::string besideSapPath(const std::string& module)
-{
-    return module.size() >= 4 ? module.substr(0, module.size() - 4) + ".SAP" : ".SAP";
-}
-
 Plan::Plan(const Options& options) : options_(options)
 {
     if (!options.batch()) {
@@ -270,8 +266,8 @@ void Plan::readNode(const Node& node)
 std::string Plan::targetOf(const std::string& module, const std::string& relative) const
 {
     if (!options_.output)
-        return besideSapPath(module);
-    return (std::filesystem::path(*options_.output) / relative / besideSapPath(fileName(module))).lexically_normal().string();
+        return orvex::derivedSapPath(module);
+    return (std::filesystem::path(*options_.output) / relative / orvex::derivedSapPath(fileName(module))).lexically_normal().string();
 }
 
 // The jobs of modules whose SAP files go to the same folders: a module found twice is
@@ -307,7 +303,7 @@ void Plan::addJobs(std::vector<Module>& modules, const std::string& relative)
             Job& job = ready_[i];
             job.kind = Job::Kind::Failed;
             job.message = "The modules " + named + " would all write the SAP file "
-                          + orvex::quoted(job.target.empty() ? besideSapPath(job.module) : job.target)
+                          + orvex::quoted(job.target.empty() ? orvex::derivedSapPath(job.module) : job.target)
                           + "; none of them is converted.";
             job.silent = i != clashing.front();
         }

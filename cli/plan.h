@@ -31,10 +31,6 @@ struct Job {
     bool outOfMemory = false;            // failed: the folder `module` could not be read for lack of memory
 };
 
-// The SAP file beside a module, as "Save SAP file" names it: the module's path with its
-// last four characters replaced by ".SAP".
-std::string besideSapPath(const std::string& module);
-
 class Plan {
 public:
     explicit Plan(const Options& options);

@@ -3,6 +3,7 @@
 #include "check.h"
 #include "console.h"
 #include "conversion.h"
+#include "paths.h"
 #include "plain_window.h"
 #include "safe_file.h"
 #include "tune_length.h"
@@ -230,7 +231,7 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, Shared& 
     Texts kept;
     std::string keptFrom;
     if (o.keepTags && job.target != "-") {
-        const std::string sap = job.target.empty() ? besideSapPath(job.module) : job.target;
+        const std::string sap = job.target.empty() ? orvex::derivedSapPath(job.module) : job.target;
         keptFrom = "the SAP file " + orvex::quoted(sap) + ": ";
         if (const std::string problem = keptTexts(sap, kept); !problem.empty()) {
             messages.lines.push_back("warning: " + keptFrom + "no texts to keep: " + problem);

@@ -1,6 +1,7 @@
 #include "texts.h"
 
 #include "conversion.h"
+#include "paths.h"
 #include "text8.h"
 
 #include <fcntl.h>

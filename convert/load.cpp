@@ -2,6 +2,7 @@
 // appends its digi samples as one more segment.
 
 #include "conversion.h"
+#include "paths.h"
 
 #include <cstring>
 #include <filesystem>
@@ -19,8 +20,9 @@ void Converter::LoadAtariMSX()
     s.sourcePath = path;
     s.samplesFromThisLoad = false;
     s.inputs.clear();
+    bool complete = false;
     try {
-        appendAs("module file", path, 0);
+        complete = AppendFile(path, 0, "module file");
     } catch (const ConversionError& e) {
         // Nothing is loaded: the save commands do nothing until the next load.
         s.moduleLoaded = 0;
@@ -40,7 +42,7 @@ void Converter::LoadAtariMSX()
     }
 
     // The length as read; of a file cut at the buffer's end, as the file system says.
-    s.moduleComplete = !lastAppendCut_;
+    s.moduleComplete = complete;
     if (s.moduleComplete) {
         s.sizeText = std::to_string(s.moduleBytes);
     } else {
@@ -76,19 +78,19 @@ bool Converter::attachSamples()
         if (kImageSize - s.imageEnd < 4)
             throw ConversionError("There is no room for the digi samples " + quoted(path)
                                   + ": their segment header needs 4 bytes and the module leaves "
-                                  + std::to_string(kImageSize - s.imageEnd) + " of the 128000-byte buffer.");
+                                  + std::to_string(kImageSize - s.imageEnd) + " of " + imageBufferName() + ".");
         const std::size_t header = s.imageEnd;
         s.imageEnd += 4;
         s.sourcePath = path;
-        appendAs("digi-sample file", path, 0);
+        const bool complete = AppendFile(path, 0, "digi-sample file");
 
         const std::size_t count = s.imageEnd - header - 4;
         if (count == 0)
             throw ConversionError("The digi-sample file " + quoted(path)
                                   + " is empty: its first byte must give the page of the samples.");
-        if (lastAppendCut_)
+        if (!complete)
             throw ConversionError("The digi-sample file " + quoted(path)
-                                  + " does not fit in the 128000-byte buffer behind the module.");
+                                  + " does not fit in " + imageBufferName() + " behind the module.");
 
         // The segment runs from 256 * P - 32 to the end of the page that holds the
         // last byte; a file of another length than 32 + 256 * m is padded with zeros.
@@ -105,7 +107,7 @@ bool Converter::attachSamples()
         const std::size_t padding = declared - count;
         if (padding > kImageSize - s.imageEnd)
             throw ConversionError("The digi-sample file " + quoted(path)
-                                  + " does not fit in the 128000-byte buffer behind the module.");
+                                  + " does not fit in " + imageBufferName() + " behind the module.");
         std::memset(s.ModuleImage.data() + s.imageEnd, 0, padding);
         s.imageEnd += padding;
 

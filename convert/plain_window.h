@@ -24,10 +24,6 @@ public:
     std::string odFileName, odsFileName, sdFileName, sampleFolder;
     int moduleDialogRuns = 0, sampleDialogRuns = 0, saveDialogRuns = 0;
 
-    // The scratch edit
-    std::string scratch;
-    int selectionStart = 0, selectionLength = 0;
-
     int adrConflicts = 0;
     std::vector<std::string> errors;
 
@@ -52,18 +48,8 @@ public:
     std::string saveFileName() const override { return sdFileName; }
     void setSaveFileName(const std::string& path) override { sdFileName = path; }
 
-    void setScratchText(const std::string& text) override;
-    void setScratchSelection(int start, int length) override;
-    void replaceScratchSelection(const std::string& text) override;
-    std::string scratchText() const override { return scratch; }
-
     void showAdrConflict() override { ++adrConflicts; }
     void showError(const std::string& message) override { errors.push_back(message); }
 };
-
-// The folders the program takes its player files from, in turn: the user's own,
-// $XDG_DATA_HOME/orvex/players (by default ~/.local/share/orvex/players), then
-// <folder of the executable>/../share/orvex/players.
-std::vector<std::string> defaultPlayerFolders();
 
 } // namespace orvex

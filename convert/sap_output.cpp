@@ -1,6 +1,7 @@
 #include "sap_output.h"
 
 #include "conversion.h"
+#include "paths.h"
 #include "safe_file.h"
 
 #include <algorithm>

@@ -28,6 +28,7 @@ struct InputFile {
     std::string path;
     dev_t device;
     ino_t inode;
+    bool operator==(const InputFile&) const = default;
 };
 
 // A complete SAP file beside its target, not yet in its place.

@@ -1,7 +1,10 @@
 // The SAP header, the save routine of each format and the two save commands.
 
 #include "conversion.h"
+#include "paths.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -88,23 +91,12 @@ std::uint16_t Converter::playerAddressFor(bool samplePageLow) const
     return (s.ModuleImage[3] >= 0x10 && !samplePageLow) ? 0x0500 : 0xF500;
 }
 
-// Reserves the generated segment's header and code at imageEnd; returns where it begins.
-std::size_t Converter::reserveCode(unsigned codeLength)
-{
-    if (kImageSize - s.imageEnd < 4 + codeLength)
-        throw ConversionError("There is no room for the player behind the module " + quoted(window.moduleFileName())
-                              + " in the 128000-byte buffer: it needs " + std::to_string(4 + codeLength)
-                              + " bytes for its code and the module leaves " + std::to_string(kImageSize - s.imageEnd) + ".");
-    const std::size_t start = s.imageEnd;
-    s.imageEnd += 4 + codeLength;
-    return start;
-}
-
 // Appends a player file whole; `loadAddress` is where its code will lie (0: the file
 // carries its own segment addresses). Returns the count of bytes appended.
 std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std::uint16_t loadAddress)
 {
     const std::size_t before = s.imageEnd;
+    bool complete = true;
     if (players_) {
         const PlayerCache::Entry& player = players_->get(fileName);
         if (!player.error.empty())
@@ -112,16 +104,16 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
         const std::size_t from = std::min(skip, player.bytes.size()), room = kImageSize - s.imageEnd;
         const std::size_t length = std::min(room, player.bytes.size() - from);
         std::copy_n(player.bytes.begin() + static_cast<long>(from), length, s.ModuleImage.begin() + static_cast<long>(before));
-        lastAppendCut_ = player.bytes.size() - from > room;
+        complete = player.bytes.size() - from <= room;
         s.inputs.push_back(player.identity);
         s.imageEnd += length;
     } else {
-        appendAs("player file", playerPath(fileName), skip);
+        complete = AppendFile(locatePlayer(playerFolders_, fileName), skip, "player file");
     }
     const std::string path = s.inputs.back().path;  // the player file just read
     const std::size_t count = s.imageEnd - before;
-    if (lastAppendCut_)
-        throw ConversionError("The player file " + quoted(path) + " does not fit in the 128000-byte buffer behind the module "
+    if (!complete)
+        throw ConversionError("The player file " + quoted(path) + " does not fit in " + imageBufferName() + " behind the module "
                               + quoted(window.moduleFileName()) + ".");
     if (count == 0)
         throw ConversionError("The player file " + quoted(path) + " holds no player routine.");
@@ -131,12 +123,24 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
     return count;
 }
 
-void Converter::fillSegmentHeader(std::size_t at, std::uint16_t start, std::uint16_t end)
+// Places the generated code as one segment with the player file behind it: the code
+// ends right below `playerAddress`, where the player loads, and the segment runs to the
+// player's last byte. Returns the address of the code's first byte.
+unsigned Converter::placeInFrontOfPlayer(const std::uint8_t* code, std::size_t length, const char* playerFile,
+                                         std::uint16_t playerAddress)
 {
-    s.ModuleImage[at + 0] = lo(start);
-    s.ModuleImage[at + 1] = hi(start);
-    s.ModuleImage[at + 2] = lo(end);
-    s.ModuleImage[at + 3] = hi(end);
+    if (kImageSize - s.imageEnd < 4 + length)
+        throw ConversionError("There is no room for the player behind the module " + quoted(window.moduleFileName())
+                              + " in " + imageBufferName() + ": it needs " + std::to_string(4 + length)
+                              + " bytes for its code and the module leaves " + std::to_string(kImageSize - s.imageEnd) + ".");
+    const std::size_t segment = s.imageEnd;
+    s.imageEnd += 4 + length;
+    const std::size_t playerBytes = appendPlayer(playerFile, 6, playerAddress);
+    const unsigned start = playerAddress - length, end = playerAddress + playerBytes - 1;
+    const std::uint8_t header[4] = {lo(start), hi(start), lo(end), hi(end)};
+    std::copy_n(header, 4, s.ModuleImage.begin() + static_cast<long>(segment));
+    std::copy_n(code, length, s.ModuleImage.begin() + static_cast<long>(segment + 4));
+    return start;
 }
 
 // The CMC player file keeps its own segment header, so its bytes load where that header
@@ -171,11 +175,8 @@ void Converter::SaveCOM()
 void Converter::SaveMPT()
 {
     requireModuleBytes(6, "an Atari binary header");
-    const unsigned P = playerAddressFor(false);
-    const std::size_t stubStart = reserveCode(13);
-    const std::size_t N = appendPlayer(kMptPlayerFile, 6, static_cast<std::uint16_t>(P));
-    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(P - 13), static_cast<std::uint16_t>(P + N - 1));
-    const std::uint8_t code[13] = {
+    const std::uint16_t P = playerAddressFor(false);
+    const std::uint8_t code[kMptCodeLength] = {
         0xA0, s.ModuleImage[2],   // LDY #start low
         0xA2, s.ModuleImage[3],   // LDX #start high
         0xA9, 0x00,               // LDA #$00
@@ -183,9 +184,9 @@ void Converter::SaveMPT()
         0xA2, 0x00,               // LDX #$00
         0xA9, 0x02,               // LDA #$02, on into the player: command 2
     };
-    std::copy(std::begin(code), std::end(code), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
+    const unsigned initAddress = placeInFrontOfPlayer(code, sizeof code, kMptPlayerFile, P);
     WriteSapHeader('B');
-    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", P - 13, P + 3);
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress, P + 3);
 }
 
 void Converter::SaveMD1()
@@ -195,11 +196,8 @@ void Converter::SaveMD1()
         throw ConversionError("The module " + quoted(window.moduleFileName())
                               + " has no digi samples from this load: load it again and pick its .D15 file.");
     const std::uint8_t page = s.ModuleImage[s.sampleSegment + 4];
-    const unsigned P = playerAddressFor(page < 0x10);
-    const std::size_t stubStart = reserveCode(29);
-    const std::size_t N = appendPlayer(kMptPlayerFile, 6, static_cast<std::uint16_t>(P));
-    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(P - 29), static_cast<std::uint16_t>(P + N - 1));
-    const std::uint8_t code[29] = {
+    const std::uint16_t P = playerAddressFor(page < 0x10);
+    const std::uint8_t code[kMd1CodeLength] = {
         0xA0, s.ModuleImage[2],                  // LDY #start low
         0xA2, s.ModuleImage[3],                  // LDX #start high
         0xA9, 0x00,                              // LDA #$00
@@ -214,9 +212,9 @@ void Converter::SaveMD1()
         0xA2, 0x01,                              // LDX #$01
         0xA9, 0x05,                              // LDA #$05, on into the player: command 5
     };
-    std::copy(std::begin(code), std::end(code), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
+    const unsigned initAddress = placeInFrontOfPlayer(code, sizeof code, kMptPlayerFile, P);
     WriteSapHeader('D');
-    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", P - 29, P + 3);
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress, P + 3);
 }
 
 void Converter::SaveTMC()
@@ -226,13 +224,7 @@ void Converter::SaveTMC()
     if (speed < 1 || speed > 4)
         throw ConversionError("The module " + quoted(window.moduleFileName()) + " has speed " + std::to_string(speed)
                               + "; a Theta Music Composer module plays 1 to 4 times per frame.");
-    unsigned P = playerAddressFor(false);
-    const unsigned L = StubLengthTable[speed];
-    const std::size_t stubStart = reserveCode(L);
-    const std::size_t N = appendPlayer(kTmcPlayerFile, 6, static_cast<std::uint16_t>(P));
-    const unsigned initAddress = P - L;
-    fillSegmentHeader(stubStart, static_cast<std::uint16_t>(initAddress), static_cast<std::uint16_t>(P + N - 1));
-
+    const std::uint16_t P = playerAddressFor(false);
     std::vector<std::uint8_t> code = {
         0xA0, s.ModuleImage[2],   // LDY #start low
         0xA2, s.ModuleImage[3],   // LDX #start high
@@ -269,15 +261,15 @@ void Converter::SaveTMC()
         code.insert(code.end(), std::begin(rest), std::end(rest));
         playerLine = P - 10;
     }
-    std::copy(code.begin(), code.end(), s.ModuleImage.begin() + static_cast<long>(stubStart + 4));
-    P = playerLine;
+    assert(code.size() == StubLengthTable[speed]);
+    const unsigned initAddress = placeInFrontOfPlayer(code.data(), code.size(), kTmcPlayerFile, P);
 
     WriteSapHeader('B');
     if (s.formatIndex == 4)
         s.sapFile.print("STEREO\r\n");
     if (speed > 1)
         s.sapFile.print("FASTPLAY %u\r\n", FastplayTable[speed]);
-    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress & 0xFFFF, P & 0xFFFF);
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress & 0xFFFF, playerLine & 0xFFFF);
 }
 
 // ---------------------------------------------------------------- commands
@@ -295,28 +287,16 @@ void Converter::SaveSAPfile()
 {
     if (s.moduleLoaded != 1)
         return;
-    // Beside the module, its last four characters replaced by ".SAP".
-    const std::string modulePath = window.moduleFileName();
-    window.setScratchText(modulePath);
-    window.setScratchSelection(static_cast<int>(modulePath.size()) - 4, 4);
-    window.replaceScratchSelection(".SAP");
-    window.setSaveFileName(window.scratchText());
+    window.setSaveFileName(derivedSapPath(window.moduleFileName()));
     saveCommon();
 }
 
 void Converter::saveCommon()
 {
-    // What a failed save puts back: the whole conversion state as it was, and the boxes
-    // that the header filled in.
-    const std::size_t imageEnd = s.imageEnd;
-    const std::vector<std::uint8_t> tail(s.ModuleImage.begin() + static_cast<long>(imageEnd), s.ModuleImage.end());
-    const std::string sapPath = s.sapPath, nameValue = s.nameValue, authorValue = s.authorValue, dateValue = s.dateValue;
-    const unsigned formatIndex = s.formatIndex;
-    const int songCount = s.songCount;
-    const std::vector<InputFile> inputs = s.inputs;
-    const bool nameEmpty = window.nameText().empty();
-    const bool authorEmpty = window.authorText().empty();
-    const bool dateEmpty = window.dateText().empty();
+    // What a failed save puts back: the state it changes, and the boxes that the header
+    // filled in.
+    const SaveState before = s;
+    const bool emptyBoxes[3] = {window.nameText().empty(), window.authorText().empty(), window.dateText().empty()};
 
     const std::string modulePath = window.moduleFileName();
     const std::string extension = extensionOf(modulePath);
@@ -330,7 +310,7 @@ void Converter::saveCommon()
                                   + " has no extension this program converts: CMC, MPT, MD1, TMC, TM8 or COM.");
         if (!s.moduleComplete)
             throw ConversionError("The module " + quoted(modulePath)
-                                  + " is larger than the 128000-byte buffer and cannot be converted.");
+                                  + " is larger than " + imageBufferName() + " and cannot be converted.");
         s.songCount = 1;
         (this->*FormatTable[s.formatIndex].save)();
         s.sapFile.write(s.ModuleImage.data(), s.imageEnd);
@@ -338,20 +318,12 @@ void Converter::saveCommon()
         s.sapFile.commit();
     } catch (const std::exception& e) {
         s.sapFile.discard();
-        s.imageEnd = imageEnd;
-        std::copy(tail.begin(), tail.end(), s.ModuleImage.begin() + static_cast<long>(imageEnd));
-        s.sapPath = sapPath;
-        s.nameValue = nameValue;
-        s.authorValue = authorValue;
-        s.dateValue = dateValue;
-        s.formatIndex = formatIndex;
-        s.songCount = songCount;
-        s.inputs = inputs;
-        if (nameEmpty)
+        static_cast<SaveState&>(s) = before;
+        if (emptyBoxes[0])
             window.setNameText("");
-        if (authorEmpty)
+        if (emptyBoxes[1])
             window.setAuthorText("");
-        if (dateEmpty)
+        if (emptyBoxes[2])
             window.setDateText("");
         const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
         window.showError(outOfMemory ? "Cannot convert the module " + quoted(modulePath) + ": out of memory." : e.what());

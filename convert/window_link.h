@@ -1,8 +1,8 @@
 #pragma once
 // What the conversion needs of the main window: its three info boxes, the option
-// "InfoCLR at load", the value fields, the three file dialogs, the hidden scratch edit
-// and its message boxes. The Qt window implements it with its controls; the
-// command-line converter and the tests implement it with plain data (PlainWindow).
+// "InfoCLR at load", the value fields, the three file dialogs and its message boxes.
+// The Qt window implements it with its controls; the command-line converter and the
+// tests implement it with plain data (PlainWindow).
 //
 // Texts of the info boxes are 8-bit (Windows-1250) bytes, as they go into the SAP
 // header; paths are the file system's own bytes.
@@ -46,13 +46,6 @@ public:
     virtual bool runSaveDialog() = 0;
     virtual std::string saveFileName() const = 0;
     virtual void setSaveFileName(const std::string& path) = 0;
-
-    // The hidden scratch edit in which "Save SAP file" derives its path.
-    // Positions count bytes of the text.
-    virtual void setScratchText(const std::string& text) = 0;
-    virtual void setScratchSelection(int start, int length) = 0;
-    virtual void replaceScratchSelection(const std::string& text) = 0;
-    virtual std::string scratchText() const = 0;
 
     // Message boxes: the overlap warning, and one message for each error
     virtual void showAdrConflict() = 0;

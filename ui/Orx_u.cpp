@@ -4,6 +4,7 @@
 #include "fonts.h"
 #include "frame.h"
 #include "plain_window.h"
+#include "players.h"
 #include "text8.h"
 
 #include <QCloseEvent>
@@ -87,23 +88,6 @@ QString fromText8(const std::string& text)
 std::string toText8(const QString& text)
 {
     return orvex::utf8ToWindows1250(text.toStdString());
-}
-
-// The position in `text` of the character that begins at byte `bytes` of its 8-bit
-// path form; a byte inside a character counts as that character's start.
-int characterAt(const QString& text, int bytes)
-{
-    int used = 0;
-    int i = 0;
-    while (i < text.size()) {
-        const int width = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const int size = static_cast<int>(QFile::encodeName(text.mid(i, width)).size());
-        if (used + size > bytes)
-            break;
-        used += size;
-        i += width;
-    }
-    return i;
 }
 
 } // namespace
@@ -443,34 +427,6 @@ std::string TSW::saveFileName() const
 void TSW::setSaveFileName(const std::string& path)
 {
     SD.fileName = fromPath(path);
-}
-
-void TSW::setScratchText(const std::string& text)
-{
-    Edit4->setText(fromPath(text));
-}
-
-// Positions count bytes of the path; they are kept inside the text as an edit box
-// keeps its selection.
-void TSW::setScratchSelection(int start, int length)
-{
-    const QString text = Edit4->text();
-    const int bytes = static_cast<int>(QFile::encodeName(text).size());
-    const int first = std::clamp(start, 0, bytes);
-    const int last = first + std::clamp(length, 0, bytes - first);
-    const int from = characterAt(text, first);
-    const int to = std::max(from, characterAt(text, last));
-    Edit4->setSelection(from, to - from);
-}
-
-void TSW::replaceScratchSelection(const std::string& text)
-{
-    Edit4->insert(fromPath(text));
-}
-
-std::string TSW::scratchText() const
-{
-    return toPath(Edit4->text());
 }
 
 void TSW::showAdrConflict()

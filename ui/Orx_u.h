@@ -59,10 +59,6 @@ public:
     bool runSaveDialog() override;
     std::string saveFileName() const override;
     void setSaveFileName(const std::string& path) override;
-    void setScratchText(const std::string& text) override;
-    void setScratchSelection(int start, int length) override;
-    void replaceScratchSelection(const std::string& text) override;
-    std::string scratchText() const override;
     void showAdrConflict() override;
     void showError(const std::string& message) override;
 

@@ -140,7 +140,6 @@ TEST(Commands, OneSavePerLoad)
     EXPECT_EQ(b.state->moduleLoaded, 1);
     b.converter.SaveSAPfile();
     EXPECT_EQ(b.window.sdFileName, b.dir / "a.SAP");
-    EXPECT_EQ(b.window.scratch, b.dir / "a.SAP");
     EXPECT_EQ(b.state->moduleLoaded, 0);
     EXPECT_EQ(textPart(b.dir / "a.SAP"), header("\xB3\xF3\xBF", " It's" + std::string(200, 'y'), "<?>", 'B')
                                              + "INIT 8011\r\nPLAYER 8017\r\n");

@@ -3,6 +3,7 @@
 // reads, a conversion run in-process as the window runs it, a runner for other programs.
 
 #include "conversion.h"
+#include "paths.h"
 #include "plain_window.h"
 
 #include <cstdint>

@@ -1,0 +1,36 @@
+#pragma once
+// Reading the files a conversion takes in: the module, its digi samples, a player file.
+
+#include "sap_output.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace orvex {
+
+// The image buffer in which a SAP file's binary part is assembled; no input is read
+// beyond it.
+inline constexpr std::size_t kImageSize = 128000;
+// The buffer as messages name it: "the 128000-byte buffer".
+std::string imageBufferName();
+
+// A failure of a command, its message ready to be shown.
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a read of an input file gives: the count of bytes read after the first `skip`
+// (at most the room given), whether more follow, and the file. Throws ConversionError,
+// the message naming the file by its role.
+struct InputRead {
+    std::size_t count;
+    bool cut;
+    InputFile identity;
+};
+InputRead readInput(const std::string& role, const std::string& path, std::size_t skip, std::uint8_t* into,
+                    std::size_t room);
+
+} // namespace orvex
