@@ -5,6 +5,7 @@
 #include "Orx_u.h"
 #include "dialogs.h"
 #include "fonts.h"
+#include "version.h"
 
 #include <QIcon>
 
@@ -13,7 +14,7 @@ namespace orvex::ui {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Orvex"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationVersion(QStringLiteral(ORVEX_VERSION));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

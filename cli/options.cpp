@@ -5,6 +5,7 @@
 #include "plain_window.h"
 #include "players.h"
 #include "text8.h"
+#include "version.h"
 
 #include <getopt.h>
 #include <sys/stat.h>

@@ -5,6 +5,7 @@
 #include "frame.h"
 #include "picture.h"
 #include "ui_Orx_a.h"
+#include "version.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -20,7 +21,7 @@
 Tquill* quill = nullptr;
 
 const char* const Tquill::ScrollerText =
-    "            ORVEX V1.0 - CREDITS AND GREETINGS:    CODE: ORVEX TEAM   GREETS TO   "
+    "            ORVEX V" ORVEX_VERSION " - CREDITS AND GREETINGS:    CODE: ORVEX TEAM   GREETS TO   "
     "ATARIANS   POKEY   ANTIC   GTIA   6502   CMC   MPT   TMC   SAP   XL  XE   TRACKER MEN   "
     "SCENERS   MUSICIANS   MAG CREWS   SIO   BASIC   AND   YOU    ...BYE!                   ";
 

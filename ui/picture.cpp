@@ -4,7 +4,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#ifdef ORVEX_HAVE_PICTURES
 // The program's pictures (:/pictures/...) are compiled in beside the windows. They
 // register themselves when the program starts, but a linker drops a registration
 // that nothing names; naming it here, in the unit of every window's picture
@@ -14,7 +13,6 @@ static void registerPictures()
     Q_INIT_RESOURCE(orvex_pictures);
 }
 Q_CONSTRUCTOR_FUNCTION(registerPictures)
-#endif
 
 Picture::Picture(QWidget* parent) : QWidget(parent)
 {

@@ -5,16 +5,18 @@ set(src ${CMAKE_CURRENT_LIST_DIR})
 set(out ${CMAKE_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${out})
 foreach(page orvex.1 orvex-convert.1 changelog)
+    configure_file(${src}/${page} ${out}/${page} @ONLY)
     add_custom_command(OUTPUT ${out}/${page}.gz
-        COMMAND gzip -9n -c ${src}/${page} > ${out}/${page}.gz
-        DEPENDS ${src}/${page} VERBATIM)
+        COMMAND gzip -9n -c ${out}/${page} > ${out}/${page}.gz
+        DEPENDS ${out}/${page} VERBATIM)
     list(APPEND compressed ${out}/${page}.gz)
 endforeach()
 add_custom_target(orvex_package_files ALL DEPENDS ${compressed})
 install(FILES ${out}/orvex.1.gz ${out}/orvex-convert.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex RENAME changelog.gz)
 install(FILES ${src}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex)
-install(FILES ${src}/org.orvex.Orvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+configure_file(${src}/org.orvex.Orvex.metainfo.xml ${out}/org.orvex.Orvex.metainfo.xml @ONLY)
+install(FILES ${out}/org.orvex.Orvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvex)
