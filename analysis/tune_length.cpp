@@ -146,58 +146,51 @@ long periodicTail(const std::vector<std::uint64_t>& stream, std::size_t shortest
     return -1;
 }
 
-} // namespace
-
-TuneLength findLength(std::string_view file, double limitSeconds)
+// Whether the header names a tune that can be timed; if not, `result` says why.
+bool timable(std::string_view file, SapImage& image, TuneLength& result)
 {
-    TuneLength result;
-    SapImage image;
     result.problem = parseSap(file, image);
     if (!result.problem.empty()) {
         result.kind = TuneLength::Kind::Failed;
-        return result;
+        return false;
     }
     if (image.type != 'B' && image.type != 'C') {
         result.kind = TuneLength::Kind::NotTimed;
         result.problem = image.type == 'D' ? "not timed: TYPE D plays from its INIT"
                                            : std::string("not timed: TYPE ") + (image.type ? image.type : '?');
-        return result;
+        return false;
     }
     const bool typeC = image.type == 'C';
     if (!image.hasPlayer || (typeC ? !image.hasMusic : !image.hasInit)) {
         result.kind = TuneLength::Kind::Failed;
         result.problem = typeC ? "its header lacks PLAYER or MUSIC" : "its header lacks INIT or PLAYER";
-        return result;
+        return false;
     }
+    return true;
+}
 
-    Run run(image);
-    const auto failed = [&](std::string problem) {
-        result.kind = TuneLength::Kind::Failed;
-        result.problem = std::move(problem);
-        result.cycles = run.executed();
-        return result;
-    };
+// The calls before the first PLAYER call: INIT, or for TYPE C the music's address and the
+// song. Returns "" or what went wrong.
+std::string startTune(Run& run, const SapImage& image)
+{
     const std::uint64_t second = static_cast<std::uint64_t>(kClock);
-    std::string problem = typeC ? run.call("PLAYER+3", image.player + 3, 0x70, image.music & 0xFF, image.music >> 8, second)
-                                : run.call("INIT", image.init, 0, 0, 0, second);
-    if (problem.empty() && typeC)
-        problem = run.call("PLAYER+3", image.player + 3, 0, 0, 0, second);
-    if (!problem.empty())
-        return failed(problem);
+    if (image.type != 'C')
+        return run.call("INIT", image.init, 0, 0, 0, second);
+    std::string problem = run.call("PLAYER+3", image.player + 3, 0x70, image.music & 0xFF, image.music >> 8, second);
+    return problem.empty() ? run.call("PLAYER+3", image.player + 3, 0, 0, 0, second) : problem;
+}
 
-    const std::uint64_t period = std::uint64_t{image.fastplay} * kCyclesPerLine;
+// The PLAYER calls, until the whole state repeats or `calls` have been made. Returns
+// true with `result` filled in when the state repeated; else `stream` holds the sound
+// registers after each call, and `lastSound` the last call after which a channel
+// sounded.
+bool followCalls(Run& run, const SapImage& image, std::uint64_t period, std::size_t calls, TuneLength& result,
+                 std::vector<std::uint64_t>& stream, long& lastSound)
+{
+    const bool typeC = image.type == 'C';
     const std::uint16_t entry = typeC ? image.player + 6 : image.player;
-    const std::size_t calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
     const std::uint64_t start = run.cpu().cycles;
     std::unordered_map<std::uint64_t, std::size_t> seen;
-    std::vector<std::uint64_t> stream;  // the sound registers after each call
-    long lastSound = -1;
-    const auto at = [&](std::size_t call) { return static_cast<double>(call * period) / kClock; };
-    const auto ends = [&] {
-        result.kind = lastSound < 0 ? TuneLength::Kind::Unknown : TuneLength::Kind::Ends;
-        result.seconds = at(static_cast<std::size_t>(lastSound + 1));
-        result.problem = lastSound < 0 ? "it stays silent" : "";
-    };
     for (std::size_t n = 0; n < calls; ++n) {
         run.cpu().cycles = std::max(run.cpu().cycles, start + n * period);
         const std::uint64_t state = run.state();
@@ -205,28 +198,61 @@ TuneLength findLength(std::string_view file, double limitSeconds)
             result.calls = n;
             result.cycles = run.executed();
             if (lastSound < static_cast<long>(earlier->second)) {
-                ends();  // the silence repeats
+                result.kind = TuneLength::Kind::Ends;  // the silence repeats
             } else {
                 result.kind = TuneLength::Kind::Loops;
-                result.seconds = at(n);
-                result.loopStart = at(earlier->second);
+                result.seconds = static_cast<double>(n * period) / kClock;
+                result.loopStart = static_cast<double>(earlier->second * period) / kClock;
             }
-            return result;
+            return true;
         }
         seen.emplace(state, n);
         if (std::string problem = run.call(typeC ? "PLAYER+6" : "PLAYER", entry, run.cpu().a, run.cpu().x, run.cpu().y, period);
-            !problem.empty())
-            return failed(problem);
+            !problem.empty()) {
+            result.kind = TuneLength::Kind::Failed;
+            result.problem = std::move(problem);
+            return true;
+        }
         stream.push_back(run.sound());
         if (run.sounding())
             lastSound = static_cast<long>(n);
     }
     result.calls = calls;
-    result.cycles = run.executed();
-    if (lastSound + 1 < static_cast<long>(calls)) {
-        ends();
+    return false;
+}
+
+} // namespace
+
+TuneLength findLength(std::string_view file, double limitSeconds)
+{
+    TuneLength result;
+    SapImage image;
+    if (!timable(file, image, result))
+        return result;
+    Run run(image);
+    result.problem = startTune(run, image);
+    if (!result.problem.empty()) {
+        result.kind = TuneLength::Kind::Failed;
+        result.cycles = run.executed();
         return result;
     }
+
+    const std::uint64_t period = std::uint64_t{image.fastplay} * kCyclesPerLine;
+    const std::size_t calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
+    const auto at = [&](std::size_t call) { return static_cast<double>(call * period) / kClock; };
+    std::vector<std::uint64_t> stream;
+    long lastSound = -1;
+    const bool repeated = followCalls(run, image, period, calls, result, stream, lastSound);
+    result.cycles = run.executed();
+    if ((repeated && result.kind == TuneLength::Kind::Ends) || (!repeated && lastSound + 1 < static_cast<long>(calls))) {
+        // Silent from the call after the last that sounded
+        result.kind = lastSound < 0 ? TuneLength::Kind::Unknown : TuneLength::Kind::Ends;
+        result.seconds = at(static_cast<std::size_t>(lastSound + 1));
+        result.problem = lastSound < 0 ? "it stays silent" : "";
+        return result;
+    }
+    if (repeated)
+        return result;
     std::size_t loop = 0;
     const long from = periodicTail(stream, static_cast<std::size_t>(kShortestRegisterLoop * kClock / static_cast<double>(period)), loop);
     if (from >= 0) {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -78,9 +79,20 @@ int printOut(const char* text)
     return 1;
 }
 
-} // namespace
+// A number from `low` to `high` from an option's value, whole for a whole `into`.
+template <typename Number>
+bool numberIn(const char* text, double low, double high, Number& into)
+{
+    char* end = nullptr;
+    const double value = std::is_integral_v<Number> ? static_cast<double>(std::strtol(text, &end, 10)) : std::strtod(text, &end);
+    if (*text == '\0' || *end != '\0' || !(value >= low && value <= high))
+        return false;
+    into = static_cast<Number>(value);
+    return true;
+}
 
-std::optional<int> parse(int argc, char** argv, Options& o)
+// The options, up to the first argument that is not one; a status when the run ends here.
+std::optional<int> readOptions(int argc, char** argv, Options& o, Texts& given)
 {
     enum { kVersion = 1000, kCheck, kTags, kKeepTags, kStandardHeader, kTime, kTimeLimit };
     static const option options[] = {
@@ -94,10 +106,6 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         {"time", no_argument, nullptr, kTime},        {"time-limit", required_argument, nullptr, kTimeLimit},
         {nullptr, 0, nullptr, 0},
     };
-    Texts given;  // UTF-8
-
-    o.players = orvex::defaultPlayerFolders();
-    o.jobs = std::max(1u, std::thread::hardware_concurrency());
     opterr = 0;
     int option;
     while ((option = getopt_long(argc, argv, ":o:n:a:d:s:p:rj:h", options, nullptr)) != -1) {
@@ -114,27 +122,19 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         case 's': o.samples = optarg; break;
         case 'p': o.players = {optarg}; break;
         case 'r': o.recursive = true; break;
-        case 'j': {
-            char* end = nullptr;
-            const long count = std::strtol(optarg, &end, 10);
-            if (*optarg == '\0' || *end != '\0' || count < 1 || count > 64)
+        case 'j':
+            if (!numberIn(optarg, 1, 64, o.jobs))
                 return usageError("-j takes a number of conversions from 1 to 64, not " + shown(optarg));
-            o.jobs = static_cast<unsigned>(count);
             break;
-        }
         case kCheck: o.check = true; break;
         case kTags: o.tags = optarg; break;
         case kKeepTags: o.keepTags = true; break;
         case kStandardHeader: o.standardHeader = true; break;
         case kTime: o.time = true; break;
-        case kTimeLimit: {
-            char* end = nullptr;
-            const double minutes = std::strtod(optarg, &end);
-            if (*optarg == '\0' || *end != '\0' || !(minutes > 0 && minutes <= 600))
+        case kTimeLimit:
+            if (!numberIn(optarg, 0, 600, o.timeLimit) || o.timeLimit == 0)
                 return usageError("--time-limit takes minutes, more than 0 and at most 600, not " + shown(optarg));
-            o.timeLimit = minutes;
             break;
-        }
         case 'h': return printOut(kUsage);
         case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
         default: {
@@ -144,7 +144,12 @@ std::optional<int> parse(int argc, char** argv, Options& o)
         }
         }
     }
-    // The texts in the header's form; what that changes is said once.
+    return std::nullopt;
+}
+
+// The texts of -n, -a and -d in the header's form; what that changes is said once.
+std::optional<int> encodeTexts(const Texts& given, Options& o)
+{
     for (int f = kName; f <= kDate; ++f) {
         std::vector<std::string> warnings;
         const std::string refused = encode(given[f], static_cast<Field>(f), o.standardHeader, "", o.texts[f], warnings);
@@ -154,6 +159,12 @@ std::optional<int> parse(int argc, char** argv, Options& o)
             std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
         o.textWarnings += static_cast<int>(warnings.size());
     }
+    return std::nullopt;
+}
+
+// What the options and arguments ask must make sense together.
+std::optional<int> checkArguments(int argc, char** argv, Options& o)
+{
     if (o.tags && o.tags->empty())
         return usageError("the manifest's path is empty");
     o.arguments.assign(argv + optind, argv + argc);
@@ -183,6 +194,20 @@ std::optional<int> parse(int argc, char** argv, Options& o)
             return usageError("-r takes folders; " + shown(argument) + " is not one");
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> parse(int argc, char** argv, Options& o)
+{
+    o.players = orvex::defaultPlayerFolders();
+    o.jobs = std::max(1u, std::thread::hardware_concurrency());
+    Texts given;  // UTF-8
+    if (const auto status = readOptions(argc, argv, o, given))
+        return status;
+    if (const auto status = encodeTexts(given, o))
+        return status;
+    return checkArguments(argc, argv, o);
 }
 
 } // namespace cli

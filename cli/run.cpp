@@ -1,12 +1,10 @@
 #include "run.h"
 
-#include "check.h"
+#include "convert_job.h"
 #include "console.h"
-#include "conversion.h"
 #include "paths.h"
-#include "plain_window.h"
 #include "safe_file.h"
-#include "tune_length.h"
+#include "workers.h"
 
 #include <malloc.h>
 #include <pthread.h>
@@ -35,92 +33,6 @@ namespace {
 // that it is only ever taken by the main thread's wait.
 constexpr int kWake = SIGUSR1;
 
-// The messages of one conversion, one line each, written together.
-class Messages : public orvex::PlainWindow {
-public:
-    std::vector<std::string> lines;
-    int warnings = 0;
-    void showAdrConflict() override
-    {
-        lines.push_back(std::string("warning: ") + orvex::kAdrConflictText);
-        ++warnings;
-    }
-    void showError(const std::string& message) override
-    {
-        PlainWindow::showError(message);
-        lines.push_back(message);
-    }
-};
-
-enum class Result { Converted, Failed, NotChecked, Skipped };
-
-extern "C" void* threadBody(void* body)
-{
-    (*static_cast<const std::function<void()>*>(body))();
-    return nullptr;
-}
-
-// Starts up to `count` threads that run `body`; returns them, and in `error` why one
-// could not start. The stacks are small: the conversions' data is on the heap, and under
-// a limit on the address space (ulimit -v) every byte counts.
-std::vector<pthread_t> start(std::size_t count, const std::function<void()>& body, int& error)
-{
-    pthread_attr_t small;
-    ::pthread_attr_init(&small);
-    ::pthread_attr_setstacksize(&small, 256 * 1024);
-    std::vector<pthread_t> threads;
-    threads.reserve(count);
-    while (threads.size() < count) {
-        pthread_t thread;
-        if (const int failed = ::pthread_create(&thread, &small, threadBody, const_cast<std::function<void()>*>(&body))) {
-            error = failed;
-            break;
-        }
-        threads.push_back(thread);
-    }
-    ::pthread_attr_destroy(&small);
-    return threads;
-}
-
-// The folders that received SAP files or new folders: each is flushed once, at the end.
-class Folders {
-public:
-    void add(const std::string& folder)
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        folders_.insert(folder);
-    }
-    // Flushes the folders, `atOnce` at a time; returns the messages of those that fail.
-    std::vector<std::string> flush(unsigned atOnce)
-    {
-        const std::vector<std::string> folders(folders_.begin(), folders_.end());
-        std::vector<int> errors(folders.size());
-        std::atomic<std::size_t> next = 0;
-        const std::function<void()> flushing = [&] {
-            for (std::size_t i; (i = next++) < folders.size();)
-                errors[i] = orvex::SafeFile::flushFolder(folders[i]);
-        };
-        // This thread flushes too; with fewer threads than asked, the flushes take longer.
-        const std::size_t atOnceHere = std::min<std::size_t>(atOnce, folders.size());
-        int error = 0;
-        const std::vector<pthread_t> threads = start(atOnceHere > 1 ? atOnceHere - 1 : 0, flushing, error);
-        flushing();
-        for (const pthread_t thread : threads)
-            ::pthread_join(thread, nullptr);
-        std::vector<std::string> problems;
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            if (errors[i])
-                problems.push_back("Cannot flush the folder " + orvex::quoted(folders[i]) + " to disk: "
-                                   + std::strerror(errors[i]) + "; the SAP files put there may not survive a crash.");
-        }
-        return problems;
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<std::string> folders_;
-};
-
 // A job done but for the placement of its SAP file: what is said and counted once the
 // file is in place, or has failed to get there.
 struct Done {
@@ -135,52 +47,14 @@ struct Done {
     const char* after = nullptr;
 };
 
-// The written files that wait for their placement: the conversions add them, the
-// flushing threads take them. There is room for a few only.
-class Waiting {
-public:
-    explicit Waiting(std::size_t room) : room_(room) {}
-    void add(Done&& done)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notFull_.wait(lock, [&] { return files_.size() < room_; });
-        files_.push_back(std::move(done));
-        notEmpty_.notify_one();
-    }
-    // False when there is none left to wait for.
-    bool take(Done& done)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notEmpty_.wait(lock, [&] { return !files_.empty() || closed_; });
-        if (files_.empty())
-            return false;
-        done = std::move(files_.front());
-        files_.pop_front();
-        notFull_.notify_one();
-        return true;
-    }
-    void close()
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-        notEmpty_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable notFull_, notEmpty_;
-    std::deque<Done> files_;
-    std::size_t room_;
-    bool closed_ = false;
-};
-
 // How many files are flushed at once in a batch: the file system commits flushes that
 // wait together in one go, so more of them in flight cost little more than one.
 constexpr unsigned kFlushesAtOnce = 16;
 
 struct Shared {
     Shared(const Options& o, Plan& p, const Manifest* m)
-        : options(o), plan(p), manifest(m), players(o.players), console(p.total()), waiting(kFlushesAtOnce)
+        : options(o), plan(p), manifest(m), players(o.players), console(p.total()), waiting(kFlushesAtOnce),
+          context{o, m, players, folders}
     {
     }
     const Options& options;
@@ -189,161 +63,13 @@ struct Shared {
     const orvex::PlayerCache players;
     Console console;
     Folders folders;
-    Waiting waiting;
+    Waiting<Done> waiting;
+    const Context context;
     std::atomic<unsigned> converted = 0, failed = 0, skipped = 0, warnings = 0, notChecked = 0, timed = 0;
     std::atomic<unsigned> flushing = 0;                               // threads that place files
     std::atomic<unsigned> convertersDone = 0, flushersDone = 0;
     pthread_t main = ::pthread_self();
 };
-
-// Makes the folders that mirror the tree below the folder converted; they are flushed
-// into their parents at the end.
-bool makeFolder(const std::string& target, Messages& messages, Folders& folders)
-{
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path folder = fs::path(target).parent_path();
-    static thread_local fs::path known;  // the jobs of a thread come a folder at a time
-    if (folder == known || fs::is_directory(folder, error))
-        return known = folder, true;
-    fs::path missing = folder;
-    while (!missing.parent_path().empty() && !fs::exists(missing.parent_path(), error))
-        missing = missing.parent_path();
-    if (!fs::create_directories(folder, error) && error) {
-        messages.lines.push_back("Cannot make the folder for the SAP file " + orvex::quoted(target) + ": " + error.message()
-                                 + ".");
-        return false;
-    }
-    for (fs::path made = folder;; made = made.parent_path()) {
-        folders.add(made.parent_path().empty() ? "." : made.parent_path().string());
-        if (made == missing)
-            return known = folder, true;
-    }
-}
-
-// The module's texts, each from the first source that gives one: its row of the
-// manifest, the options, the SAP file it replaces. Returns "" or why they cannot be
-// written; the warnings go to the messages.
-std::string chooseTexts(const Job& job, const orvex::InputFile& module, Shared& shared, Messages& messages)
-{
-    const Options& o = shared.options;
-    const Manifest::Row* row = shared.manifest ? shared.manifest->find(module.device, module.inode) : nullptr;
-    Texts kept;
-    std::string keptFrom;
-    if (o.keepTags && job.target != "-") {
-        const std::string sap = job.target.empty() ? orvex::derivedSapPath(job.module) : job.target;
-        keptFrom = "the SAP file " + orvex::quoted(sap) + ": ";
-        if (const std::string problem = keptTexts(sap, kept); !problem.empty()) {
-            messages.lines.push_back("warning: " + keptFrom + "no texts to keep: " + problem);
-            ++messages.warnings;
-        }
-    }
-    std::string* boxes[] = {&messages.name, &messages.author, &messages.date};
-    std::vector<std::string> warnings;
-    for (int f = kName; f <= kDate; ++f) {
-        const auto field = static_cast<Field>(f);
-        std::string refused;
-        if (row && !row->texts[f].empty())
-            refused = encode(row->texts[f], field, o.standardHeader, shared.manifest->source(*row) + ": ", *boxes[f], warnings);
-        else if (!o.texts[f].empty())
-            *boxes[f] = o.texts[f];
-        else if (!kept[f].empty())
-            refused = encode(kept[f], field, o.standardHeader, keptFrom, *boxes[f], warnings);
-        else
-            boxes[f]->clear();
-        if (!refused.empty())
-            return refused;
-    }
-    messages.lines.insert(messages.lines.end(), warnings.begin(), warnings.end());
-    messages.warnings += static_cast<int>(warnings.size());
-    return "";
-}
-
-// Why a tune has no TIME line: "not timed: TYPE D ...", "no TIME: no end or loop within
-// 20 minutes", "no TIME: PLAYER does not return ...".
-std::string whyNoTime(const orvex::sap::TuneLength& length, double minutes)
-{
-    using Kind = orvex::sap::TuneLength::Kind;
-    if (length.kind == Kind::NotTimed)
-        return length.problem;
-    char limit[32];
-    std::snprintf(limit, sizeof limit, minutes == 1 ? "%g minute" : "%g minutes", minutes);
-    if (length.kind != Kind::Unknown)
-        return "no TIME: " + length.problem;
-    return length.problem.empty() ? std::string("no TIME: no end or loop within ") + limit
-                                  : "no TIME: " + length.problem + " for " + limit;
-}
-
-// One conversion, as the window runs it: load, then save (as the job's target, or beside
-// the module); then, when asked, the tune's length and the playback check.
-Result convert(const Job& job, Shared& shared, Messages& messages, std::unique_ptr<orvex::WrittenFile>& written,
-               bool& timed)
-{
-    const Options& o = shared.options;
-    // A state for each thread, used again: every load starts it afresh.
-    static thread_local auto state = std::make_unique<orvex::ConversionState>();
-    state->sapFile.setStandardOutput(job.target == "-");
-    state->sapFile.setPlaceLater(true);
-    orvex::Converter converter(*state, messages, o.players);
-    converter.setPlayerCache(&shared.players);
-    converter.setHeaderStyle(o.standardHeader ? orvex::HeaderStyle::Standard : orvex::HeaderStyle::Apostrophes);
-    messages.moduleAnswer = job.module;
-    messages.sampleAnswer = job.samples;
-    converter.LoadAtariMSX();
-    if (!messages.errors.empty() || state->moduleLoaded != 1)
-        return Result::Failed;
-    if (const std::string refused = chooseTexts(job, state->inputs.front(), shared, messages); !refused.empty()) {
-        messages.lines.push_back("Cannot convert the module " + orvex::quoted(job.module) + ": " + refused + ".");
-        return Result::Failed;
-    }
-    if (job.makeFolder && !makeFolder(job.target, messages, shared.folders))
-        return Result::Failed;
-    messages.saveAnswer = job.target;
-    if (job.target.empty())
-        converter.SaveSAPfile();
-    else
-        converter.SaveSAPfileas();
-    if (!messages.errors.empty() || state->moduleLoaded != 0)
-        return Result::Failed;
-    written = state->sapFile.takeWritten();
-    const std::string shownAs = job.target == "-" ? "standard output" : orvex::quoted(state->sapPath);
-    std::string file = state->sapFile.contents();
-    double listen = 10;
-    if (o.time) {
-        const orvex::sap::TuneLength length = orvex::sap::findLength(file, o.timeLimit * 60);
-        if (const std::string line = orvex::sap::timeLine(length); !line.empty()) {
-            file.insert(file.size() - state->imageEnd, line);  // the header's last line
-            if (written) {
-                if (const std::string problem = written->rewrite(file); !problem.empty()) {
-                    messages.lines.push_back(problem);
-                    return Result::Failed;
-                }
-            }
-            timed = true;
-            if (length.kind == orvex::sap::TuneLength::Kind::Ends)
-                listen = std::min(listen, length.seconds);
-        } else {
-            messages.lines.push_back("The SAP file " + shownAs + ": " + whyNoTime(length, o.timeLimit) + ".");
-        }
-    }
-    if (job.target == "-") {
-        if (const int error = orvex::writeAll(STDOUT_FILENO, file)) {
-            messages.lines.push_back(std::string("Cannot write the SAP file to standard output: ") + std::strerror(error) + ".");
-            return Result::Failed;
-        }
-    }
-    if (!o.check)
-        return Result::Converted;
-    if (orvex::FormatTable[state->formatIndex].type == 'D') {
-        messages.lines.push_back("The SAP file " + shownAs + ": not checked: libgme does not play TYPE D.");
-        return Result::NotChecked;
-    }
-    const std::string problem = playbackProblem(file, listen);
-    if (problem.empty())
-        return Result::Converted;
-    messages.lines.push_back("check: the SAP file " + shownAs + " " + problem + ".");
-    return Result::Failed;
-}
 
 // One job as far as its file: converted (or refused, or skipped), not yet placed.
 Done perform(Job& job, Shared& shared)
@@ -359,7 +85,10 @@ Done perform(Job& job, Shared& shared)
                 done.lines.push_back(job.message);
         } else {
             Messages messages;
-            done.result = convert(job, shared, messages, done.file, done.timed);
+            Converted converted = convertJob(job, shared.context, messages);
+            done.result = converted.result;
+            done.file = std::move(converted.file);
+            done.timed = converted.timed;
             done.lines = std::move(messages.lines);
             done.warnings = messages.warnings;
         }
@@ -524,9 +253,9 @@ Tally run(const Options& options, Plan& plan, const Manifest* manifest)
         ::pthread_kill(shared.main, kWake);
     };
     int error = 0;
-    const std::vector<pthread_t> flushers = start(flushes, flushing, error);
+    const std::vector<pthread_t> flushers = startThreads(flushes, flushing, error);
     shared.flushing = static_cast<unsigned>(flushers.size());
-    const std::vector<pthread_t> converters = start(conversions, converting, error);
+    const std::vector<pthread_t> converters = startThreads(conversions, converting, error);
     if (converters.size() < conversions && conversions > 1)
         shared.console.say("only " + std::to_string(std::max<std::size_t>(converters.size(), 1)) + " of "
                            + std::to_string(conversions) + " conversions run at once: a thread cannot be started ("

@@ -125,11 +125,14 @@ std::string named(const std::u32string& characters, const char* codePage)
            + " form and " + (one ? "is" : "are") + " written as '?'";
 }
 
-} // namespace
-
-Manifest::Manifest(const std::string& path) : path_(path)
+ManifestError brokenAt(const std::string& shown, unsigned line, const std::string& what)
 {
-    const std::string shown = orvex::quoted(path);
+    return ManifestError("the manifest " + shown + " line " + std::to_string(line) + ": " + what);
+}
+
+// The records of the file, its byte-order mark dropped, every line checked for UTF-8.
+std::vector<Record> readRecords(const std::string& path, const std::string& shown)
+{
     std::string text = readWhole(path);
     if (text.starts_with("\xEF\xBB\xBF"))
         text.erase(0, 3);
@@ -140,17 +143,22 @@ Manifest::Manifest(const std::string& path) : path_(path)
             throw ManifestError("the manifest " + shown + " line " + std::to_string(line) + " is not valid UTF-8");
         start = end + 1;
     }
-    const std::vector<Record> records = parseCsv(text, shown);
+    std::vector<Record> records = parseCsv(text, shown);
     if (records.empty())
         throw ManifestError("the manifest " + shown + " is empty: its first line names the columns");
+    return records;
+}
 
-    // The columns: where the module and each text are
-    const Record& head = records.front();
+// Where the module and each text are, from the first record's names.
+struct Columns {
+    std::size_t module;
+    std::array<std::optional<std::size_t>, 3> texts;
+};
+
+Columns columnsOf(const Record& head, const std::string& shown)
+{
     std::optional<std::size_t> moduleColumn;
     std::array<std::optional<std::size_t>, 3> textColumns;
-    const auto broken = [&](unsigned at, const std::string& what) {
-        return ManifestError("the manifest " + shown + " line " + std::to_string(at) + ": " + what);
-    };
     for (std::size_t c = 0; c < head.cells.size(); ++c) {
         const std::string& name = head.cells[c];
         std::optional<std::size_t>* column = orvex::equalsIgnoringCase(name, "module") ? &moduleColumn : nullptr;
@@ -159,14 +167,26 @@ Manifest::Manifest(const std::string& path) : path_(path)
                 column = &textColumns[f];
         }
         if (!column)
-            throw broken(head.line, "unknown column " + orvex::quoted(name)
-                                        + " (the columns are module, name, author and date)");
+            throw brokenAt(shown, head.line, "unknown column " + orvex::quoted(name)
+                                                 + " (the columns are module, name, author and date)");
         if (*column)
-            throw broken(head.line, "the column " + orvex::quoted(name) + " is named twice");
+            throw brokenAt(shown, head.line, "the column " + orvex::quoted(name) + " is named twice");
         *column = c;
     }
     if (!moduleColumn)
-        throw broken(head.line, "no column is named \"module\"");
+        throw brokenAt(shown, head.line, "no column is named \"module\"");
+    return {*moduleColumn, textColumns};
+}
+
+} // namespace
+
+Manifest::Manifest(const std::string& path) : path_(path)
+{
+    const std::string shown = orvex::quoted(path);
+    const std::vector<Record> records = readRecords(path, shown);
+    const Record& head = records.front();
+    const Columns columns = columnsOf(head, shown);
+    const auto broken = [&](unsigned at, const std::string& what) { return brokenAt(shown, at, what); };
 
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::map<std::string, unsigned> byPath;  // rows of modules that do not exist, by path
@@ -175,11 +195,11 @@ Manifest::Manifest(const std::string& path) : path_(path)
         if (record.cells.size() != head.cells.size())
             throw broken(record.line, std::to_string(record.cells.size()) + " cells, where line " + std::to_string(head.line)
                                           + " names " + std::to_string(head.cells.size()) + " columns");
-        Row row{record.line, record.cells[*moduleColumn], {}};
+        Row row{record.line, record.cells[columns.module], {}};
         if (row.module.empty())
             throw broken(record.line, "no module is named");
         for (int f = kName; f <= kDate; ++f)
-            row.texts[f] = textColumns[f] ? record.cells[*textColumns[f]] : "";
+            row.texts[f] = columns.texts[f] ? record.cells[*columns.texts[f]] : "";
         const std::filesystem::path module = folder / row.module;  // an absolute path stays as it is
         struct stat info {};
         const auto [known, fresh] = ::stat(module.c_str(), &info) == 0

@@ -124,7 +124,12 @@ public:
     void setPlayerCache(const PlayerCache* cache) { players_ = cache; }
 
 private:
+    // The high bytes of the first and the last address of the digi-sample segment
+    struct SamplePages {
+        std::uint8_t first, last;
+    };
     bool attachSamples();
+    SamplePages appendSampleSegment(const std::string& path);
     void saveCommon();
     void requireModuleBytes(std::size_t count, const char* what) const;
     std::uint16_t playerAddressFor(bool samplePageLow) const;

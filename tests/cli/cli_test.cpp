@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -283,41 +285,75 @@ TEST(Cli, Signals)
     std::printf("%d of 60 conversions stopped before their end\n", stopped);
 }
 
-// Write permission is the user's, as cp sees it; a replaced file keeps its owner. In a
-// sticky folder, another user's file open to all may be written but not replaced: the
-// save is refused there, and its temporary file goes.
+// Who may write what, as cp decides: an ordinary user writes neither a read-only file
+// nor into a read-only folder, root writes both; a replaced file keeps its owner, group
+// and mode. In a sticky folder, another user's file open to all may be written but not
+// replaced, so the save is refused there. Run as root, the test also acts as the user
+// nobody; run as an ordinary user, as that user, with files of its own only.
+struct Access {
+    const char* name;
+    unsigned folderMode;  // of the folder that holds the target
+    unsigned fileMode;    // of the target, an older file
+    bool othersFile;      // the target belongs to another user (only root can make one)
+    const char* asRoot;   // the reason of the refusal, or "" when the file is replaced
+    const char* asUser;
+};
+
+const Access kAccess[] = {
+    {"own_file", 0755, 0640, false, "", ""},
+    {"read_only_file", 0755, 0444, false, "", "Permission denied."},
+    {"read_only_folder", 0555, 0644, false, "", "Permission denied."},
+    {"others_private_file", 0777, 0600, true, "", "Permission denied."},
+    {"others_file_in_sticky_folder", 01777, 0666, true, "", "Operation not permitted."},
+};
+
 TEST(Cli, Permissions)
 {
-    Bench b;
-    ASSERT_EQ(::geteuid(), 0u) << "the test runs as root, to act as the user nobody";
-    fs::permissions(b.dir.path(), fs::perms::all);
-    b.putPlayer("mpt_0500.plr", player(90));
-    const std::string song = b.put("song.mpt", module(0x3000, 500));
-    const std::string theirs = b.put("theirs.sap", bytesOf("nobody's")), locked = b.put("locked.sap", bytesOf("keep"));
-    for (const std::string& path : {theirs, locked, b.dir / "."})
-        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-    ::chmod(theirs.c_str(), 0600);
-    ::chmod(locked.c_str(), 0444);
-    fs::create_directory(b.dir / "sticky");
-    fs::permissions(b.dir / "sticky", fs::perms(01777));
-    const std::string shared = b.put("sticky/shared.sap", bytesOf("root's"));
-    ::chmod(shared.c_str(), 0666);
-    for (const auto& [target, reason] : {std::pair{locked, "Permission denied."}, {shared, "Operation not permitted."}}) {
-        const Outcome refused = run({"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", ORVEX_CONVERT,
-                                     "-p", b.players, "-o", target, song});
-        EXPECT_EQ(refused.status, 1);
-        EXPECT_NE(refused.err.find(target + "\": " + reason), std::string::npos) << refused.err;
-    }
-    EXPECT_EQ(readFile(locked), bytesOf("keep"));
-    EXPECT_EQ(readFile(shared), bytesOf("root's"));
-    EXPECT_EQ(b.dir.listing().size(), 7u) << "a temporary file was left";  // the two folders and five files
+    struct Actor {
+        bool root;
+        std::vector<std::string> prefix;  // the command that runs the converter as the actor
+        uid_t uid;
+        gid_t gid;
+    };
+    std::vector<Actor> actors = {{::geteuid() == 0, {}, ::geteuid(), ::getegid()}};
+    if (actors[0].root)
+        actors.push_back({false, {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"}, 65534, 65534});
+    for (const Actor& actor : actors) {
+        for (const Access& row : kAccess) {
+            if (row.othersFile && !actors[0].root)
+                continue;  // an ordinary user cannot give a file away
+            SCOPED_TRACE(std::string(row.name) + (actor.root ? " as root" : " as an ordinary user"));
+            Bench b;
+            fs::permissions(b.dir.path(), fs::perms::all);
+            const std::string song = b.put("song.com", module(0x8000, 300));
+            const std::string target = b.put("f/old.sap", bytesOf("older"));
+            // The folder and the file belong to the actor, or both to another user
+            const uid_t owner = !row.othersFile ? actor.uid : actor.uid == 0 ? 65534 : 0;
+            const gid_t group = !row.othersFile ? actor.gid : actor.gid == 0 ? 65534 : 0;
+            for (const std::string& path : {target, b.dir / "f"})
+                ASSERT_EQ(::chown(path.c_str(), owner, group), 0) << path;
+            ::chmod(target.c_str(), row.fileMode);
+            ::chmod((b.dir / "f").c_str(), row.folderMode);
 
-    EXPECT_EQ(run({ORVEX_CONVERT, "-p", b.players, "-o", theirs, song}).status, 0);
-    struct stat info {};
-    ::stat(theirs.c_str(), &info);
-    EXPECT_EQ(info.st_uid, 65534u);
-    EXPECT_EQ(info.st_gid, 65534u);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
+            std::vector<std::string> command = actor.prefix;
+            command.insert(command.end(), {ORVEX_CONVERT, "-o", target, song});
+            const Outcome outcome = run(command);
+            const std::string reason = actor.root ? row.asRoot : row.asUser;
+            EXPECT_EQ(outcome.status, reason.empty() ? 0 : 1) << outcome.err;
+            if (reason.empty())
+                EXPECT_TRUE(readFile(target).size() > 5 && readFile(target)[0] == 'S') << "not replaced";
+            else
+                EXPECT_EQ(readFile(target), bytesOf("older"));
+            EXPECT_NE(outcome.err.find(reason.empty() ? "" : target + "\": " + reason), std::string::npos) << outcome.err;
+            struct stat info {};
+            ::stat(target.c_str(), &info);
+            EXPECT_EQ(info.st_uid, owner);
+            EXPECT_EQ(info.st_gid, group);
+            EXPECT_EQ(info.st_mode & 07777, row.fileMode);
+            ::chmod((b.dir / "f").c_str(), 0755);
+            EXPECT_EQ(support::listing(b.dir / "f").size(), 1u) << "a temporary file was left";
+        }
+    }
 }
 
 } // namespace
@@ -343,10 +379,16 @@ TEST(Cli, Time)
 
     const Outcome batch = run({ORVEX_CONVERT, "--time", "--time-limit", "1", "-j", "1", "-p", b.players, "-r", b.dir / "music"});
     EXPECT_EQ(batch.status, 0);
-    EXPECT_EQ(batch.err, "orvex-convert: The SAP file \"" + (b.dir / "music/digi.SAP")
-                             + "\": not timed: TYPE D plays from its INIT.\norvex-convert: The SAP file \""
-                             + (b.dir / "music/never.SAP")
-                             + "\": no TIME: no end or loop within 1 minute.\norvex-convert: 4 converted, 0 failed, 2 timed\n");
+    // The files are put in place, and their lines said, in the order their flushes end.
+    std::multiset<std::string> lines;
+    std::istringstream err(batch.err);
+    for (std::string line; std::getline(err, line);)
+        lines.insert(line);
+    EXPECT_EQ(lines, (std::multiset<std::string>{
+                         "orvex-convert: The SAP file \"" + (b.dir / "music/digi.SAP") + "\": not timed: TYPE D plays from its INIT.",
+                         "orvex-convert: The SAP file \"" + (b.dir / "music/never.SAP") + "\": no TIME: no end or loop within 1 minute.",
+                         "orvex-convert: 4 converted, 0 failed, 2 timed"}));
+    EXPECT_TRUE(batch.err.ends_with("orvex-convert: 4 converted, 0 failed, 2 timed\n"));
     const auto header = [&](const std::string& name) {
         const std::string file = textOf(readFile(b.dir / ("music/" + name)));
         return file.substr(file.find("INIT"), file.find("\xFF\xFF") - file.find("INIT"));

@@ -191,24 +191,18 @@ unsigned writeArchive(const fs::path& root, unsigned count, const std::function<
     return files;
 }
 
-} // namespace
+// What every measurement works with: the converter, the player folder, a scratch folder
+// and the count of runs that failed.
+struct Bench {
+    std::string converter, players;
+    fs::path work;
+    unsigned failures = 0;
+};
 
-int main(int argc, char** argv)
+// A player file for $0500 whose three entries sound a tone that rises call by call, then
+// 2000 bytes of filler, under each player file's name.
+void writePlayers(Bench& b)
 {
-    const unsigned count = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 1000;
-    const std::string converter = (fs::canonical("/proc/self/exe").parent_path() / "orvex-convert").string();
-    char pattern[] = "/tmp/orvex-bench-XXXXXX";
-    if (!mkdtemp(pattern))
-        return 1;
-    const fs::path work = pattern;
-    std::printf("on %s\n", fileSystemOf(work).c_str());
-    std::fflush(stdout);
-    fs::create_directories(work / "players");
-    fs::create_directories(work / "in");
-    fs::create_directories(work / "sap");
-    fs::create_directories(work / "copy");
-    // A player file for $0500 whose three entries sound a tone that rises call by call,
-    // then 2000 bytes of filler
     std::vector<unsigned char> player = {0xFF, 0xFF, 0x00, 0x05, 0x00, 0x00};
     player.insert(player.end(), {0x4C, 0x09, 0x05, 0x4C, 0x09, 0x05, 0x4C, 0x09, 0x05});
     player.insert(player.end(), kTone.begin(), kTone.end());
@@ -218,28 +212,30 @@ int main(int argc, char** argv)
     player[4] = playerEnd & 0xFF;
     player[5] = playerEnd >> 8;
     for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
-        writeFile(work / "players" / name, player);
-    const std::string players = (work / "players").string();
+        writeFile(b.work / "players" / name, player);
+}
 
+// One process per module against one cp per module.
+void perFile(Bench& b, unsigned count)
+{
     const char* extensions[] = {"mpt", "tmc", "tm8", "cmc", "com"};
     std::vector<fs::path> modules;
     std::uintmax_t bytes = 0;
     for (unsigned i = 0; i < count; ++i) {
-        const fs::path path = work / "in" / ("tune" + std::to_string(i) + "." + extensions[i % 5]);
+        const fs::path path = b.work / "in" / ("tune" + std::to_string(i) + "." + extensions[i % 5]);
         writeFile(path, module(i, i % 2 ? 0x2000 : 0x0E00, 2000 + (i * 37) % 6000));
         modules.push_back(path);
         bytes += fs::file_size(path);
     }
-    unsigned failures = 0;
     const double convertSeconds = seconds([&] {
         for (unsigned i = 0; i < count; ++i) {
-            const std::string out = (work / "sap" / ("tune" + std::to_string(i) + ".sap")).string();
-            failures += runQuietly({converter, "-p", players, "-n", "Bench", "-o", out, modules[i].string()}) ? 0 : 1;
+            const std::string out = (b.work / "sap" / ("tune" + std::to_string(i) + ".sap")).string();
+            b.failures += runQuietly({b.converter, "-p", b.players, "-n", "Bench", "-o", out, modules[i].string()}) ? 0 : 1;
         }
     });
     const double copySeconds = seconds([&] {
         for (unsigned i = 0; i < count; ++i)
-            runQuietly({"cp", modules[i].string(), (work / "copy" / modules[i].filename()).string()});
+            runQuietly({"cp", modules[i].string(), (b.work / "copy" / modules[i].filename()).string()});
     });
     std::printf("%u modules, %.1f MB in all\n", count, static_cast<double>(bytes) / 1e6);
     std::printf("orvex-convert: %8.1f conversions/s  (%.3f s)\n", count / convertSeconds, convertSeconds);
@@ -247,86 +243,104 @@ int main(int argc, char** argv)
     std::printf("ratio convert/copy time, one process per file: %.2f  (goal: 2.00 or less)\n", convertSeconds / copySeconds);
     std::fflush(stdout);
 
-    // The archive, converted in one run and copied in one cp -r, taking turns; each into a
-    // fresh folder (removing files in between makes the disk busy), after a sync.
-    const unsigned archiveFiles = writeArchive(work / "archive", 6000, [](unsigned i) { return 300 + (i * 977) % 11989; });
-    const std::string archive = (work / "archive").string();
+}
+
+// The archive, converted in one run and copied in one cp -r, taking turns; each into a
+// fresh folder (removing files in between makes the disk busy), after a sync.
+std::string wholeArchive(Bench& b)
+{
+    const unsigned archiveFiles = writeArchive(b.work / "archive", 6000, [](unsigned i) { return 300 + (i * 977) % 11989; });
+    const std::string archive = (b.work / "archive").string();
     std::vector<double> batchRuns, copyRuns;
     for (int round = 0; round < 3; ++round) {
-        const fs::path converted = work / ("converted" + std::to_string(round));
+        const fs::path converted = b.work / ("converted" + std::to_string(round));
         fs::create_directories(converted);
         sync();
         batchRuns.push_back(seconds([&] {
-            failures += runQuietly({converter, "-p", players, "-r", archive, "-o", converted.string()}) ? 0 : 1;
+            b.failures += runQuietly({b.converter, "-p", b.players, "-r", archive, "-o", converted.string()}) ? 0 : 1;
         }));
         sync();
         copyRuns.push_back(
-            seconds([&] { runQuietly({"cp", "-r", archive, (work / ("copied" + std::to_string(round))).string()}); }));
+            seconds([&] { runQuietly({"cp", "-r", archive, (b.work / ("copied" + std::to_string(round))).string()}); }));
     }
     std::printf("archive of 6000 modules (%u files): orvex-convert -r %.3f s, cp -r %.3f s (medians of 3)\n",
                 archiveFiles, median(batchRuns), median(copyRuns));
     std::printf("ratio convert/copy time, archive: %.2f  (goal: 1.50 or less)\n", median(batchRuns) / median(copyRuns));
     std::fflush(stdout);
 
-    // The same run with a manifest that names every module, taking turns with one without
-    std::ofstream manifest(work / "tags.csv");
+    return archive;
+}
+
+// The same run with a manifest that names every module, taking turns with one without
+void withTags(Bench& b, const std::string& archive)
+{
+    std::ofstream manifest(b.work / "tags.csv");
     manifest << "module,name,author,date\n";
-    for (const auto& entry : fs::recursive_directory_iterator(work / "archive")) {
+    for (const auto& entry : fs::recursive_directory_iterator(b.work / "archive")) {
         if (entry.is_regular_file() && entry.path().extension() != ".D15")
-            manifest << "archive/" << entry.path().lexically_relative(work / "archive").string() << ",\"Tune, "
+            manifest << "archive/" << entry.path().lexically_relative(b.work / "archive").string() << ",\"Tune, "
                      << entry.path().stem().string() << "\",Composer,1990\n";
     }
     manifest.close();
     std::vector<double> plainRuns, taggedRuns;
     for (int round = 0; round < 3; ++round) {
         for (const bool tagged : {false, true}) {
-            const fs::path out = work / ((tagged ? "tagged" : "plain") + std::to_string(round));
+            const fs::path out = b.work / ((tagged ? "tagged" : "plain") + std::to_string(round));
             fs::create_directories(out);
-            std::vector<std::string> args = {converter, "-p", players, "-r", archive, "-o", out.string()};
+            std::vector<std::string> args = {b.converter, "-p", b.players, "-r", archive, "-o", out.string()};
             if (tagged)
-                args.insert(args.begin() + 1, {"--tags", (work / "tags.csv").string()});
+                args.insert(args.begin() + 1, {"--tags", (b.work / "tags.csv").string()});
             sync();
-            (tagged ? taggedRuns : plainRuns).push_back(seconds([&] { failures += runQuietly(args) ? 0 : 1; }));
+            (tagged ? taggedRuns : plainRuns).push_back(seconds([&] { b.failures += runQuietly(args) ? 0 : 1; }));
         }
     }
     std::printf("archive with --tags: %.3f s, without: %.3f s (medians of 3): %+.1f%%  (goal: +5%% or less)\n",
                 median(taggedRuns), median(plainRuns), (median(taggedRuns) / median(plainRuns) - 1) * 100);
     std::fflush(stdout);
+}
 
-    // Memory and temporary files as the archive grows
+// Memory and temporary files as the archive grows
+void memoryGrowth(Bench& b)
+{
     for (const unsigned size : {1000u, 10000u, 100000u}) {
-        const fs::path tree = work / ("tree" + std::to_string(size)), out = work / ("out" + std::to_string(size));
+        const fs::path tree = b.work / ("tree" + std::to_string(size)), out = b.work / ("out" + std::to_string(size));
         writeArchive(tree, size, [](unsigned i) { return 300 + (i * 97) % 1700; });
         fs::create_directories(out);
-        const Watched w = watch({converter, "-p", players, "-r", tree.string(), "-o", out.string()});
-        failures += w.ok ? 0 : 1;
+        const Watched w = watch({b.converter, "-p", b.players, "-r", tree.string(), "-o", out.string()});
+        b.failures += w.ok ? 0 : 1;
         std::printf("%6u modules: peak RSS %.1f MB, at most %u temporary files at once\n", size,
                     static_cast<double>(w.peakKilobytes) / 1024, w.temporaries);
         std::fflush(stdout);
         fs::remove_all(tree);
         fs::remove_all(out);
     }
+}
 
-    // --check and --time: the extra time per module over the plain run, taking turns
+// --check and --time: the extra time per module over the plain run, taking turns
+void extraOptions(Bench& b, const std::string& archive)
+{
     std::vector<double> plain, checked, timed;
     for (int round = 0; round < 3; ++round) {
         for (const char* option : {"", "--check", "--time"}) {
-            const fs::path out = work / (std::string("extra") + option + std::to_string(round));
+            const fs::path out = b.work / (std::string("extra") + option + std::to_string(round));
             fs::create_directories(out);
-            std::vector<std::string> args = {converter, "-p", players, "-r", archive, "-o", out.string()};
+            std::vector<std::string> args = {b.converter, "-p", b.players, "-r", archive, "-o", out.string()};
             if (*option)
                 args.insert(args.begin() + 1, option);
             sync();
-            const double took = seconds([&] { failures += runQuietly(args) ? 0 : 1; });
+            const double took = seconds([&] { b.failures += runQuietly(args) ? 0 : 1; });
             (*option == '\0' ? plain : option[2] == 'c' ? checked : timed).push_back(took);
         }
     }
     std::printf("--check: %.2f ms per module  (goal: 0.50 or less)\n", (median(checked) - median(plain)) * 1000 / 6000);
     std::printf("--time: %.2f ms per module\n", (median(timed) - median(plain)) * 1000 / 6000);
+}
 
-    // The length of a 5-minute looping tune whose PLAYER takes some 3000 cycles a call
-    const std::string tune = (work / "long.sap").string();
-    failures += runQuietly({converter, "-o", tune, LONG_TUNE}) ? 0 : 1;
+// The length of a 5-minute looping tune whose PLAYER takes some 3000 cycles a call
+void tuneLength(Bench& b)
+{
+    const std::string tune = (b.work / "long.sap").string();
+    b.failures += runQuietly({b.converter, "-o", tune, LONG_TUNE}) ? 0 : 1;
     std::ifstream in(tune, std::ios::binary);
     const std::string sap((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<double> finds;
@@ -336,9 +350,35 @@ int main(int argc, char** argv)
     std::printf("5-minute tune: %s found in %.1f ms (median of 5; goal: 100 or less), %.0f emulated MHz\n",
                 orvex::sap::timeLine(length).substr(0, 19).c_str(), median(finds) * 1000,
                 static_cast<double>(length.cycles) / median(finds) / 1e6);
+}
 
-    fs::remove_all(work);
-    if (failures)
-        std::printf("%u conversions failed\n", failures);
-    return failures ? 1 : 0;
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const unsigned count = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 1000;
+    Bench b;
+    b.converter = (fs::canonical("/proc/self/exe").parent_path() / "orvex-convert").string();
+    char pattern[] = "/tmp/orvex-bench-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    b.work = pattern;
+    std::printf("on %s\n", fileSystemOf(b.work).c_str());
+    std::fflush(stdout);
+    for (const char* folder : {"players", "in", "sap", "copy"})
+        fs::create_directories(b.work / folder);
+    writePlayers(b);
+    b.players = (b.work / "players").string();
+
+    perFile(b, count);
+    const std::string archive = wholeArchive(b);
+    withTags(b, archive);
+    memoryGrowth(b);
+    extraOptions(b, archive);
+    tuneLength(b);
+
+    fs::remove_all(b.work);
+    if (b.failures)
+        std::printf("%u conversions failed\n", b.failures);
+    return b.failures ? 1 : 0;
 }

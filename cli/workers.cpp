@@ -1,0 +1,72 @@
+#include "workers.h"
+
+#include "paths.h"
+#include "safe_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace cli {
+
+namespace {
+
+extern "C" void* threadBody(void* body)
+{
+    (*static_cast<const std::function<void()>*>(body))();
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<pthread_t> startThreads(std::size_t count, const std::function<void()>& body, int& error)
+{
+    pthread_attr_t small;
+    ::pthread_attr_init(&small);
+    ::pthread_attr_setstacksize(&small, 256 * 1024);
+    std::vector<pthread_t> threads;
+    threads.reserve(count);
+    while (threads.size() < count) {
+        pthread_t thread;
+        if (const int failed = ::pthread_create(&thread, &small, threadBody, const_cast<std::function<void()>*>(&body))) {
+            error = failed;
+            break;
+        }
+        threads.push_back(thread);
+    }
+    ::pthread_attr_destroy(&small);
+    return threads;
+}
+
+void Folders::add(const std::string& folder)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    folders_.insert(folder);
+}
+
+std::vector<std::string> Folders::flush(unsigned atOnce)
+{
+    const std::vector<std::string> folders(folders_.begin(), folders_.end());
+    std::vector<int> errors(folders.size());
+    std::atomic<std::size_t> next = 0;
+    const std::function<void()> flushing = [&] {
+        for (std::size_t i; (i = next++) < folders.size();)
+            errors[i] = orvex::SafeFile::flushFolder(folders[i]);
+    };
+    // This thread flushes too; with fewer threads than asked, the flushes take longer.
+    const std::size_t atOnceHere = std::min<std::size_t>(atOnce, folders.size());
+    int error = 0;
+    const std::vector<pthread_t> threads = startThreads(atOnceHere > 1 ? atOnceHere - 1 : 0, flushing, error);
+    flushing();
+    for (const pthread_t thread : threads)
+        ::pthread_join(thread, nullptr);
+    std::vector<std::string> problems;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (errors[i])
+            problems.push_back("Cannot flush the folder " + orvex::quoted(folders[i]) + " to disk: "
+                               + std::strerror(errors[i]) + "; the SAP files put there may not survive a crash.");
+    }
+    return problems;
+}
+
+} // namespace cli

@@ -1,0 +1,75 @@
+#pragma once
+// The threads of a run: starting them with small stacks, handing work from some to
+// others, and flushing folders several at once.
+
+#include <pthread.h>
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Starts up to `count` threads that run `body`; returns them, and in `error` why one
+// could not start. The stacks are small: the conversions' data is on the heap, and under
+// a limit on the address space (ulimit -v) every byte counts.
+std::vector<pthread_t> startThreads(std::size_t count, const std::function<void()>& body, int& error);
+
+// The folders that received SAP files or new folders: each is flushed once, at the end.
+class Folders {
+public:
+    void add(const std::string& folder);
+    // Flushes the folders, `atOnce` at a time; returns the messages of those that fail.
+    std::vector<std::string> flush(unsigned atOnce);
+
+private:
+    std::mutex mutex_;
+    std::set<std::string> folders_;
+};
+
+// Items handed from threads to others, with room for a few only: `add` waits while it is
+// full, `take` while it is empty and not closed.
+template <typename T>
+class Waiting {
+public:
+    explicit Waiting(std::size_t room) : room_(room) {}
+    void add(T&& item)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait(lock, [&] { return files_.size() < room_; });
+        files_.push_back(std::move(item));
+        notEmpty_.notify_one();
+    }
+    // False when there is none left to wait for.
+    bool take(T& item)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notEmpty_.wait(lock, [&] { return !files_.empty() || closed_; });
+        if (files_.empty())
+            return false;
+        item = std::move(files_.front());
+        files_.pop_front();
+        notFull_.notify_one();
+        return true;
+    }
+    void close()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        notEmpty_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable notFull_, notEmpty_;
+    std::deque<T> files_;
+    std::size_t room_;
+    bool closed_ = false;
+};
+
+} // namespace cli
