@@ -292,50 +292,6 @@ INSTANTIATE_TEST_SUITE_P(
               {"out/s", "out/s/b.SAP"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// Folders that the user cannot read or enter are named with the reason and counted as
-// failed; the rest of the tree is converted.
-TEST(Batch, UnreadableFolders)
-{
-    Bench b;
-    b.putPlayers();
-    b.put("m/a.mpt", module(0x2000, 300));
-    b.put("m/noread/b.mpt", module(0x2000, 300));
-    b.put("m/noenter/c.mpt", module(0x2000, 300));
-    b.put("m/noread/d.md1", module(0x2000, 300));
-    for (const auto& entry : fs::recursive_directory_iterator(b.dir.path()))
-        fs::permissions(entry.path(), fs::perms::all);
-    fs::permissions(b.dir.path(), fs::perms::all);
-    fs::permissions(b.dir / "m/noread", fs::perms(0333));
-    fs::permissions(b.dir / "m/noenter", fs::perms(0666));
-    const auto as = [&](std::vector<std::string> args) {
-        std::vector<std::string> argv = {ORVEX_CONVERT, "-p", b.players};
-        if (::geteuid() == 0)
-            argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
-        argv.insert(argv.end(), args.begin(), args.end());
-        return run(argv);
-    };
-    const Outcome tree = as({"-j", "1", "-r", b.dir / "m"});
-    EXPECT_EQ(tree.status, 1);
-    EXPECT_EQ(tree.err, "orvex-convert: Cannot enter the folder \"" + (b.dir / "m/noenter") + "\": Permission denied.\n"
-                            "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
-                            + "\": Permission denied.\norvex-convert: 1 converted, 2 failed\n");
-    EXPECT_TRUE(fs::exists(b.dir / "m/a.SAP"));
-    const Outcome list = as({b.dir / "m/noread/d.md1", b.dir / "m/a.mpt"});
-    EXPECT_EQ(list.status, 1);
-    EXPECT_NE(list.err.find("d.md1\" has no .D15 file to be found: Cannot read the folder \"" + (b.dir / "m/noread")
-                            + "\": Permission denied."),
-              std::string::npos)
-        << list.err;
-    const Outcome alone = as({"-r", b.dir / "m/noread"});
-    EXPECT_EQ(alone.status, 1);
-    EXPECT_EQ(alone.err, "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
-                             + "\": Permission denied.\norvex-convert: 0 converted, 1 failed\n");
-    fs::permissions(b.dir / "m/noread", fs::perms::all);
-    fs::permissions(b.dir / "m/noenter", fs::perms::all);
-    EXPECT_FALSE(fs::exists(b.dir / "m/noread/b.SAP"));
-    EXPECT_FALSE(fs::exists(b.dir / "m/noenter/c.SAP"));
-}
-
 // A disk whose writes fail when they reach it (ext4 on a loop device whose backing
 // tmpfs is full; its free blocks are holes there): each module fails with the system's
 // reason, none counts as converted unless it is whole, and after a remount every old

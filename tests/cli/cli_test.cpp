@@ -1,7 +1,6 @@
 // orvex-convert from the outside: each case with its exit status, its message and what
 // is left on disk (never an input, a special file or a protected file destroyed); the
-// file it writes, standard output, the check, --time, player folders, signals and
-// permissions.
+// file it writes, standard output, the check, --time, player folders and signals.
 
 #include "support.h"
 #include "version.h"
@@ -165,16 +164,37 @@ TEST(Cli, WritesWhatTheWindowWrites)
     b.window.date = "2026";
     b.load(song);
     EXPECT_EQ(r.out, textOf(readFile(b.saveAs("window.sap"))));
-    EXPECT_EQ(run({ORVEX_CONVERT, "--players", b.players, song}).status, 0);  // beside the module
-    EXPECT_EQ(textOf(slice(readFile(b.dir / "Song.SAP"), 0, 24)), "SAP\r\nAUTHOR  'Unknown'\r\n");
-
-    const Outcome help = run({ORVEX_CONVERT, "--help"});
-    EXPECT_EQ(help.out.rfind("Usage: orvex-convert [OPTIONS] MODULE...\n", 0), 0u);
-    EXPECT_EQ(run({ORVEX_CONVERT, "-h"}).out, help.out);
-    EXPECT_EQ(run({ORVEX_CONVERT, "--version"}).out, "orvex-convert " ORVEX_VERSION "\n");
-    for (const char* option : {"--help", "--version"})
-        EXPECT_EQ(run({"sh", "-c", std::string(ORVEX_CONVERT) + " " + option + " > /dev/full"}).status, 1);
 }
+
+// What the options that only inform print, and their status when it cannot be written.
+struct Info {
+    const char* label;
+    const char* options;  // to the shell
+    int status;
+    const char* printed;  // how standard output begins
+};
+
+void PrintTo(const Info& i, std::ostream* out) { *out << i.label; }
+
+class Informing : public ::testing::TestWithParam<Info> {};
+
+TEST_P(Informing, PrintsAndExits)
+{
+    const Info& info = GetParam();
+    const Outcome r = run({"sh", "-c", std::string(ORVEX_CONVERT) + " " + info.options});
+    EXPECT_EQ(r.status, info.status) << r.err;
+    EXPECT_EQ(r.out.rfind(info.printed, 0), 0u) << r.out;
+    EXPECT_EQ(r.err.empty(), info.status == 0) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Informing,
+    ::testing::Values(Info{"help", "--help", 0, "Usage: orvex-convert [OPTIONS] MODULE...\n"},
+                      Info{"short_help", "-h", 0, "Usage: orvex-convert [OPTIONS] MODULE...\n"},
+                      Info{"version", "--version", 0, "orvex-convert " ORVEX_VERSION "\n"},
+                      Info{"help_to_a_full_disk", "--help > /dev/full", 1, ""},
+                      Info{"version_to_a_full_disk", "--version > /dev/full", 1, ""}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // Many modules in one run, several at once: a tree with -r -o DIR, files beside their
 // modules, failures among good ones, a name clash, an .MD1 without its .D15.
@@ -283,77 +303,6 @@ TEST(Cli, Signals)
         EXPECT_EQ(b.dir.listing().size(), 5u) << "a temporary file was left";
     }
     std::printf("%d of 60 conversions stopped before their end\n", stopped);
-}
-
-// Who may write what, as cp decides: an ordinary user writes neither a read-only file
-// nor into a read-only folder, root writes both; a replaced file keeps its owner, group
-// and mode. In a sticky folder, another user's file open to all may be written but not
-// replaced, so the save is refused there. Run as root, the test also acts as the user
-// nobody; run as an ordinary user, as that user, with files of its own only.
-struct Access {
-    const char* name;
-    unsigned folderMode;  // of the folder that holds the target
-    unsigned fileMode;    // of the target, an older file
-    bool othersFile;      // the target belongs to another user (only root can make one)
-    const char* asRoot;   // the reason of the refusal, or "" when the file is replaced
-    const char* asUser;
-};
-
-const Access kAccess[] = {
-    {"own_file", 0755, 0640, false, "", ""},
-    {"read_only_file", 0755, 0444, false, "", "Permission denied."},
-    {"read_only_folder", 0555, 0644, false, "", "Permission denied."},
-    {"others_private_file", 0777, 0600, true, "", "Permission denied."},
-    {"others_file_in_sticky_folder", 01777, 0666, true, "", "Operation not permitted."},
-};
-
-TEST(Cli, Permissions)
-{
-    struct Actor {
-        bool root;
-        std::vector<std::string> prefix;  // the command that runs the converter as the actor
-        uid_t uid;
-        gid_t gid;
-    };
-    std::vector<Actor> actors = {{::geteuid() == 0, {}, ::geteuid(), ::getegid()}};
-    if (actors[0].root)
-        actors.push_back({false, {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"}, 65534, 65534});
-    for (const Actor& actor : actors) {
-        for (const Access& row : kAccess) {
-            if (row.othersFile && !actors[0].root)
-                continue;  // an ordinary user cannot give a file away
-            SCOPED_TRACE(std::string(row.name) + (actor.root ? " as root" : " as an ordinary user"));
-            Bench b;
-            fs::permissions(b.dir.path(), fs::perms::all);
-            const std::string song = b.put("song.com", module(0x8000, 300));
-            const std::string target = b.put("f/old.sap", bytesOf("older"));
-            // The folder and the file belong to the actor, or both to another user
-            const uid_t owner = !row.othersFile ? actor.uid : actor.uid == 0 ? 65534 : 0;
-            const gid_t group = !row.othersFile ? actor.gid : actor.gid == 0 ? 65534 : 0;
-            for (const std::string& path : {target, b.dir / "f"})
-                ASSERT_EQ(::chown(path.c_str(), owner, group), 0) << path;
-            ::chmod(target.c_str(), row.fileMode);
-            ::chmod((b.dir / "f").c_str(), row.folderMode);
-
-            std::vector<std::string> command = actor.prefix;
-            command.insert(command.end(), {ORVEX_CONVERT, "-o", target, song});
-            const Outcome outcome = run(command);
-            const std::string reason = actor.root ? row.asRoot : row.asUser;
-            EXPECT_EQ(outcome.status, reason.empty() ? 0 : 1) << outcome.err;
-            if (reason.empty())
-                EXPECT_TRUE(readFile(target).size() > 5 && readFile(target)[0] == 'S') << "not replaced";
-            else
-                EXPECT_EQ(readFile(target), bytesOf("older"));
-            EXPECT_NE(outcome.err.find(reason.empty() ? "" : target + "\": " + reason), std::string::npos) << outcome.err;
-            struct stat info {};
-            ::stat(target.c_str(), &info);
-            EXPECT_EQ(info.st_uid, owner);
-            EXPECT_EQ(info.st_gid, group);
-            EXPECT_EQ(info.st_mode & 07777, row.fileMode);
-            ::chmod((b.dir / "f").c_str(), 0755);
-            EXPECT_EQ(support::listing(b.dir / "f").size(), 1u) << "a temporary file was left";
-        }
-    }
 }
 
 } // namespace

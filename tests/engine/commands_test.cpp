@@ -5,6 +5,8 @@
 #include "support.h"
 
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -116,52 +118,103 @@ std::string textPart(const std::string& sapPath)
     return all.substr(0, all.find("\xFF\xFF"));
 }
 
-// A user's session: commands with nothing to do, cancelled dialogs, the option, the
-// one save of each load, and paths and rows that follow the module.
-TEST(Commands, OneSavePerLoad)
+// A user's session, and what it leaves: the SAP files in the folder (by name, the text
+// part of each), the three boxes and how often the save dialog ran. No session shows an
+// error.
+struct Session {
+    const char* label;
+    std::function<void(Bench&)> steps;
+    std::map<std::string, std::string> saps;  // every .SAP/.sap file: its text part
+    std::string boxes;                        // name|author|date afterwards
+    int saveDialogRuns;
+};
+
+void PrintTo(const Session& s, std::ostream* out) { *out << s.label; }
+
+class Sessions : public ::testing::TestWithParam<Session> {};
+
+TEST_P(Sessions, FilesAndBoxes)
 {
+    const Session& session = GetParam();
     Bench b;
     b.putPlayers();
-    const std::string song = b.put("a.com", module(0x8000, 300));
-    b.window.saveAnswer = b.dir / "x.sap";
-    b.converter.SaveSAPfileas();
-    b.converter.SaveSAPfile();
-    EXPECT_EQ(b.window.saveDialogRuns, 0);
-
-    // Texts are written as typed: apostrophes, spaces and 8-bit letters, at any length.
-    b.window.name = " It's" + std::string(200, 'y');
-    b.window.author = "\xB3\xF3\xBF";
-    b.load(song);
-    b.window.infoClear = true;
-    b.load(std::nullopt);
-    EXPECT_EQ(b.window.name.size() + b.window.author.size(), 208u);
-    b.window.saveAnswer.reset();
-    b.converter.SaveSAPfileas();
-    EXPECT_EQ(b.state->moduleLoaded, 1);
-    b.converter.SaveSAPfile();
-    EXPECT_EQ(b.window.sdFileName, b.dir / "a.SAP");
-    EXPECT_EQ(b.state->moduleLoaded, 0);
-    EXPECT_EQ(textPart(b.dir / "a.SAP"), header("\xB3\xF3\xBF", " It's" + std::string(200, 'y'), "<?>", 'B')
-                                             + "INIT 8011\r\nPLAYER 8017\r\n");
-    EXPECT_EQ(b.window.date, "<?>");
-    b.saveAs("second.sap");
-    b.converter.SaveSAPfile();
-    EXPECT_EQ(b.window.saveDialogRuns, 1);
-
-    b.load(b.put("tunes/song.tm8", module(0x2000, 300, 1)));  // the option empties the boxes
-    EXPECT_EQ(b.window.name + b.window.author + b.window.date, "");
-    b.converter.SaveSAPfile();
-    EXPECT_EQ(textPart(b.dir / "tunes/song.SAP"),
-              header("Unknown", "Unknown", "<?>", 'B') + "STEREO\r\nINIT 04F5\r\nPLAYER 0503\r\n");
-    // An .MD1 save goes beside the module, wherever its samples came from.
-    b.load(b.put("music/song.md1", module(0x4000, 300)), b.put("elsewhere/drums.d15", d15(0x30, 288)));
-    b.converter.SaveSAPfile();
-    EXPECT_TRUE(std::filesystem::exists(b.dir / "music/song.SAP"));
-    for (const char* name : {"song.CMC", "song.Cmc"}) {
-        b.load(b.put(name, module(0x2000, 300)));
-        EXPECT_NE(textPart(b.saveAs("no_extension")).find("TYPE C\r\n"), std::string::npos) << name;
+    b.put("a.com", module(0x8000, 300));
+    session.steps(b);
+    std::map<std::string, std::string> saps;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(b.dir.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= 4 && orvex::equalsIgnoringCase(name.substr(name.size() - 4), ".sap"))
+            saps[entry.path().lexically_relative(b.dir.path()).string()] = textPart(entry.path().string());
     }
-    EXPECT_TRUE(b.window.errors.empty());
+    EXPECT_EQ(saps, session.saps);
+    EXPECT_EQ(b.window.name + "|" + b.window.author + "|" + b.window.date, session.boxes);
+    EXPECT_EQ(b.window.saveDialogRuns, session.saveDialogRuns);
+    EXPECT_TRUE(b.window.errors.empty()) << b.window.errors.front();
 }
+
+const std::string kComLines = "INIT 8011\r\nPLAYER 8017\r\n";
+const std::string kLongName = " It's" + std::string(200, 'y');
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Sessions,
+    ::testing::Values(
+        Session{"nothing_loaded", [](Bench& b) {
+                    b.window.saveAnswer = b.dir / "x.sap";
+                    b.converter.SaveSAPfileas();
+                    b.converter.SaveSAPfile();
+                }, {}, "||", 0},
+        // Texts are written as typed: apostrophes, spaces and 8-bit letters, at any length.
+        Session{"texts_as_typed", [](Bench& b) {
+                    b.window.name = kLongName;
+                    b.window.author = "\xB3\xF3\xBF";
+                    b.load(b.dir / "a.com");
+                    b.converter.SaveSAPfile();
+                }, {{"a.SAP", header("\xB3\xF3\xBF", kLongName, "<?>", 'B') + kComLines}},
+                kLongName + "|\xB3\xF3\xBF|<?>", 0},
+        // A cancelled dialog changes nothing: the module stays loaded, with its texts.
+        Session{"cancelled_dialogs", [](Bench& b) {
+                    b.window.name = "Kept";
+                    b.load(b.dir / "a.com");
+                    b.window.infoClear = true;
+                    b.load(std::nullopt);
+                    b.window.saveAnswer.reset();
+                    b.converter.SaveSAPfileas();
+                    b.converter.SaveSAPfile();
+                }, {{"a.SAP", header("Unknown", "Kept", "<?>", 'B') + kComLines}}, "Kept|Unknown|<?>", 1},
+        Session{"one_save_per_load", [](Bench& b) {
+                    b.load(b.dir / "a.com");
+                    b.converter.SaveSAPfile();
+                    b.saveAs("second.sap");
+                    b.converter.SaveSAPfile();
+                }, {{"a.SAP", header("Unknown", "Unknown", "<?>", 'B') + kComLines}}, "Unknown|Unknown|<?>", 0},
+        Session{"info_clear_empties_the_boxes", [](Bench& b) {
+                    b.window.name = "Old";
+                    b.window.infoClear = true;
+                    b.load(b.put("tunes/song.tm8", module(0x2000, 300, 1)));
+                    b.converter.SaveSAPfile();
+                }, {{"tunes/song.SAP", header("Unknown", "Unknown", "<?>", 'B') + "STEREO\r\nINIT 04F5\r\nPLAYER 0503\r\n"}},
+                "Unknown|Unknown|<?>", 0},
+        // An .MD1 save goes beside the module, wherever its samples came from.
+        Session{"samples_from_elsewhere", [](Bench& b) {
+                    b.load(b.put("music/song.md1", module(0x4000, 300)), b.put("elsewhere/drums.d15", d15(0x30, 288)));
+                    b.converter.SaveSAPfile();
+                }, {{"music/song.SAP", header("Unknown", "Unknown", "<?>", 'D') + "INIT 04E3\r\nPLAYER 0503\r\n"}},
+                "Unknown|Unknown|<?>", 0},
+        // The extension picks the row in any letter case; the derived path keeps the name.
+        Session{"extension_in_any_case", [](Bench& b) {
+                    b.load(b.put("song.Cmc", module(0x2000, 300)));
+                    b.converter.SaveSAPfile();
+                }, {{"song.SAP", header("Unknown", "Unknown", "<?>", 'C') + "MUSIC 2000\r\nPLAYER 0500\r\n"}},
+                "Unknown|Unknown|<?>", 0},
+        // A path of four characters: all of them are replaced.
+        Session{"four_characters", [](Bench& b) {
+                    const auto before = std::filesystem::current_path();
+                    std::filesystem::current_path(b.dir.path());
+                    b.put(".com", module(0x8000, 300));
+                    b.load(".com");
+                    b.converter.SaveSAPfile();
+                    std::filesystem::current_path(before);
+                }, {{".SAP", header("Unknown", "Unknown", "<?>", 'B') + kComLines}}, "Unknown|Unknown|<?>", 0}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace

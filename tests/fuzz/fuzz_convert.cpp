@@ -46,10 +46,11 @@ struct Reader {
     }
 };
 
-// The state and window that a command without effect leaves as they were
+// The state and window that a command without effect leaves as they were (the image's
+// bytes behind its end are never written)
 std::string snapshot(const orvex::ConversionState& s, const orvex::PlainWindow& w)
 {
-    return std::string(s.ModuleImage.begin(), s.ModuleImage.end()) + "|" + std::to_string(s.imageEnd) + "|"
+    return std::string(s.ModuleImage.begin(), s.ModuleImage.begin() + static_cast<long>(s.imageEnd)) + "|" + std::to_string(s.imageEnd) + "|"
            + std::to_string(s.moduleLoaded) + "|" + std::to_string(s.sampleSegment) + "|" + s.sourcePath + "|"
            + s.sizeText + "|" + w.name + "|" + w.author + "|" + w.date + "|" + w.formatValue + "|" + w.sizeValue + "|"
            + w.sapValue + "|" + std::to_string(w.infoEnabled) + "|" + w.odFileName;
@@ -80,34 +81,58 @@ void checkWritten(const orvex::ConversionState& s, const orvex::PlainWindow& w, 
 const char* const kExtensions[] = {"cmc", "mpt", "md1", "tmc", "tm8", "com", "", "d15"};
 TempDir* base;
 
-void run(const std::uint8_t* data, std::size_t size)
+// What one input asks: the files' bytes and names, the boxes' texts, which files are
+// missing, the option, and four commands.
+struct Input {
+    std::uint8_t choices, output;
+    unsigned commands;
+    Bytes module, samples, player;
+    std::unique_ptr<orvex::PlainWindow> window = std::make_unique<orvex::PlainWindow>();
+    std::string moduleName, outputName;
+};
+
+Input decode(const std::uint8_t* data, std::size_t size)
 {
     Reader in{data, size};
-    const std::uint8_t choices = in.byte(), output = in.byte();
-    const unsigned commands = in.word();
+    Input i;
+    i.choices = in.byte();
+    i.output = in.byte();
+    i.commands = in.word();
     const std::size_t padding[3] = {2u * in.word(), 2u * in.word(), 2u * in.word()};
-    Bytes module = in.part(), samples = in.part(), player = in.part();
-    module.resize(module.size() + padding[0]);
-    samples.resize(samples.size() + padding[1]);
-    player.resize(player.size() + padding[2]);
-    auto window = std::make_unique<orvex::PlainWindow>();
-    window->name = textOf(in.part());
-    window->author = textOf(in.part());
-    window->date = textOf(in.part());
-    std::string moduleName = textOf(in.part()).substr(0, 200), outputName = textOf(in.part()).substr(0, 200);
-    for (std::string* name : {&moduleName, &outputName}) {
+    i.module = in.part();
+    i.samples = in.part();
+    i.player = in.part();
+    i.module.resize(i.module.size() + padding[0]);
+    i.samples.resize(i.samples.size() + padding[1]);
+    i.player.resize(i.player.size() + padding[2]);
+    i.window->name = textOf(in.part());
+    i.window->author = textOf(in.part());
+    i.window->date = textOf(in.part());
+    i.moduleName = textOf(in.part()).substr(0, 200);
+    i.outputName = textOf(in.part()).substr(0, 200);
+    for (std::string* name : {&i.moduleName, &i.outputName}) {
         std::replace(name->begin(), name->end(), '/', '_');
         std::replace(name->begin(), name->end(), '\0', '_');
     }
-    moduleName = moduleName.empty() ? "m" : moduleName;
-    outputName = outputName.empty() ? "out.sap" : outputName;
-    if ((choices & 7) != 6) {
-        std::string extension = kExtensions[choices & 7];
-        if (choices & 8)
+    i.moduleName = i.moduleName.empty() ? "m" : i.moduleName;
+    i.outputName = i.outputName.empty() ? "out.sap" : i.outputName;
+    if ((i.choices & 7) != 6) {
+        std::string extension = kExtensions[i.choices & 7];
+        if (i.choices & 8)
             std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
-        moduleName += "." + extension;
+        i.moduleName += "." + extension;
     }
+    return i;
+}
 
+struct Paths {
+    fs::path module, samples, output, players;
+};
+
+// The input's files in a fresh folder: the module, the samples, the player files and an
+// older output file, each unless the input leaves it out.
+Paths placeFiles(const Input& i)
+{
     const fs::path root = base->path() / "run";
     fs::remove_all(root);
     for (const char* folder : {"songs", "samples", "players", "out"})
@@ -115,62 +140,74 @@ void run(const std::uint8_t* data, std::size_t size)
     auto put = [](const fs::path& path, const Bytes& bytes) {
         try { writeFile(path, bytes); } catch (const std::exception&) {}  // a name such as ".."
     };
-    const fs::path modulePath = root / "songs" / moduleName, samplePath = root / "samples" / "tune.d15";
-    if (!(choices & 0x80))
-        put(modulePath, module);
-    if (!(choices & 0x40))
-        put(samplePath, samples);
-    for (int i = 0; i < 3; ++i)
-        if (!(output & (1 << i)))
-            put(root / "players" / (i == 0 ? "cmc_0500.plr" : i == 1 ? "mpt_0500.plr" : "tmc_0500.plr"), player);
-    const fs::path outputPath = root / ((output >> 3 & 3) == 1 ? "missing" : (output >> 3 & 3) == 2 ? "songs" : "out")
-                                / outputName;
+    const unsigned where = i.output >> 3 & 3;
+    const Paths paths{root / "songs" / i.moduleName, root / "samples" / "tune.d15",
+                      root / (where == 1 ? "missing" : where == 2 ? "songs" : "out") / i.outputName, root / "players"};
+    if (!(i.choices & 0x80))
+        put(paths.module, i.module);
+    if (!(i.choices & 0x40))
+        put(paths.samples, i.samples);
+    for (int p = 0; p < 3; ++p)
+        if (!(i.output & (1 << p)))
+            put(paths.players / (p == 0 ? "cmc_0500.plr" : p == 1 ? "mpt_0500.plr" : "tmc_0500.plr"), i.player);
     std::error_code ignored;
-    if ((output >> 3 & 3) == 3)
-        fs::create_directory(outputPath, ignored);
-    if ((output & 0x20) && !fs::exists(outputPath))
-        put(outputPath, {'o', 'l', 'd'});
+    if (where == 3)
+        fs::create_directory(paths.output, ignored);
+    if ((i.output & 0x20) && !fs::exists(paths.output))
+        put(paths.output, {'o', 'l', 'd'});
+    return paths;
+}
 
+// After a command, what it may have changed: only the SAP file it saved, or nothing.
+void checkCommand(unsigned command, const orvex::ConversionState& state, const orvex::PlainWindow& window,
+                  const Paths& paths, const std::string& before, const std::map<std::string, std::string>& files,
+                  bool failed)
+{
+    check(state.imageEnd <= orvex::kImageSize, "imageEnd lies past the buffer");
+    const bool saved = command >= 2 && command <= 4 && state.moduleLoaded == 0 && !failed && before != snapshot(state, window);
+    if (saved) {
+        const fs::path written = window.sdFileName;
+        checkWritten(state, window, readFile(written));
+        const std::string name = written.lexically_relative(base->path()).string();
+        auto after = base->listing(), expected = files;
+        after.erase(name);
+        expected.erase(name);
+        check(after == expected, "a save changed a file besides the SAP file");
+        return;
+    }
+    check(base->listing() == files, "a command that wrote no SAP file changed the disk");
+    if (command != 0)
+        check(snapshot(state, window) == before, "a command without effect changed the state");
+    const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(paths.module), "md1");
+    if (failed && command == 0)
+        check(state.moduleLoaded == 0 || (digi && !state.samplesFromThisLoad), "a failed load left a module ready to save");
+}
+
+void run(const std::uint8_t* data, std::size_t size)
+{
+    Input input = decode(data, size);
+    const Paths paths = placeFiles(input);
+    orvex::PlainWindow& window = *input.window;
     auto state = std::make_unique<orvex::ConversionState>();
-    window->infoClear = choices & 0x10;
-    if (!(choices & 0x20))
-        window->sampleAnswer = samplePath.string();
-    orvex::Converter converter(*state, *window, (root / "players").string());
+    window.infoClear = input.choices & 0x10;
+    if (!(input.choices & 0x20))
+        window.sampleAnswer = paths.samples.string();
+    orvex::Converter converter(*state, window, paths.players.string());
 
     for (int step = 0; step < 4; ++step) {
-        const unsigned command = commands >> (4 * step) & 15;
-        const std::string before = snapshot(*state, *window);
+        const unsigned command = input.commands >> (4 * step) & 15;
+        const std::string before = snapshot(*state, window);
         const auto files = base->listing();
-        const std::size_t messages = window->errors.size();
-        window->moduleAnswer = command == 0 ? std::optional(modulePath.string()) : std::nullopt;
-        window->saveAnswer = command == 2 ? std::optional(outputPath.string()) : std::nullopt;
+        const std::size_t messages = window.errors.size();
+        window.moduleAnswer = command == 0 ? std::optional(paths.module.string()) : std::nullopt;
+        window.saveAnswer = command == 2 ? std::optional(paths.output.string()) : std::nullopt;
         if (command <= 1)
             converter.LoadAtariMSX();
         else if (command == 2 || command == 4)
             converter.SaveSAPfileas();
         else if (command == 3)
             converter.SaveSAPfile();
-        check(state->imageEnd <= orvex::kImageSize, "imageEnd lies past the buffer");
-
-        const bool failed = window->errors.size() > messages;
-        const bool saved = command >= 2 && command <= 4 && state->moduleLoaded == 0 && !failed && before != snapshot(*state, *window);
-        if (saved) {
-            const fs::path written = window->sdFileName;
-            checkWritten(*state, *window, readFile(written));
-            const std::string name = written.lexically_relative(base->path()).string();
-            auto after = base->listing(), expected = files;
-            after.erase(name);
-            expected.erase(name);
-            check(after == expected, "a save changed a file besides the SAP file");
-        } else {
-            check(base->listing() == files, "a command that wrote no SAP file changed the disk");
-            if (command != 0)
-                check(snapshot(*state, *window) == before, "a command without effect changed the state");
-            const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(modulePath), "md1");
-            if (failed && command == 0)
-                check(state->moduleLoaded == 0 || (digi && !state->samplesFromThisLoad),
-                      "a failed load left a module ready to save");
-        }
+        checkCommand(command, *state, window, paths, before, files, window.errors.size() > messages);
     }
 }
 

@@ -1,0 +1,182 @@
+// The 6502's cycles against the published table, opcode by opcode, with the page-crossing
+// and branch cases; and decimal SBC, which sim65 cannot tell.
+
+#include "host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using orvex::sap::Cpu6502;
+using orvex::test::Host;
+
+namespace {
+
+// The published cycle counts of the NMOS 6502, opcode $00 to $FF ('.': not documented),
+// with no page crossed and no branch taken.
+constexpr const char* kCycleTable =
+    "76...35.322..46."  // $0x
+    "25...46.24...47."  // $1x
+    "66..335.422.446."  // $2x
+    "25...46.24...47."  // $3x
+    "66...35.322.346."  // $4x
+    "25...46.24...47."  // $5x
+    "66...35.422.546."  // $6x
+    "25...46.24...47."  // $7x
+    ".6..333.2.2.444."  // $8x
+    "26..444.252..5.."  // $9x
+    "262.333.222.444."  // $Ax
+    "25..444.242.444."  // $Bx
+    "26..335.222.446."  // $Cx
+    "25...46.24...47."  // $Dx
+    "26..335.222.446."  // $Ex
+    "25...46.24...47."; // $Fx
+
+// Runs one instruction at `at`: its cycles, or -1 when it is refused (the PC stays).
+int cyclesOf(Host& host, std::uint16_t at, std::uint8_t x, std::uint8_t y, std::uint8_t p)
+{
+    Cpu6502<Host> cpu(host);
+    cpu.pc = at;
+    cpu.x = x;
+    cpu.y = y;
+    cpu.p = p;
+    if (!cpu.step())
+        return cpu.pc == at && cpu.cycles == 0 ? -1 : -2;
+    return static_cast<int>(cpu.cycles);
+}
+
+TEST(Cycles, EveryOpcode)
+{
+    int documented = 0;
+    for (unsigned op = 0; op < 256; ++op) {
+        Host host;
+        host.memory[0x0200] = static_cast<std::uint8_t>(op);
+        host.memory[0x0201] = 0x10;  // operands: zero page $10, absolute $2010, pointers to $2010
+        host.memory[0x0202] = 0x20;
+        host.memory[0x10] = 0x10;
+        host.memory[0x11] = 0x20;
+        host.memory[0x2010] = 0x10;
+        host.memory[0x2011] = 0x20;
+        // The flags that keep each branch from being taken: N, V, C and Z set for the
+        // branches on their being clear, clear for the others
+        const std::uint8_t p = (op & 0x1F) == 0x10 && !(op & 0x20) ? 0xE3 : 0x20;
+        const char expected = kCycleTable[op];
+        const int cycles = cyclesOf(host, 0x0200, 0, 0, p);
+        if (expected == '.') {
+            EXPECT_EQ(cycles, -1) << "opcode $" << std::hex << op << " is not documented";
+        } else {
+            EXPECT_EQ(cycles, expected - '0') << "opcode $" << std::hex << op;
+            ++documented;
+        }
+    }
+    EXPECT_EQ(documented, 151);
+}
+
+struct Timing {
+    const char* label;
+    std::uint16_t at;
+    std::vector<std::uint8_t> code;
+    std::uint8_t x, y, p;
+    int cycles;
+};
+
+void PrintTo(const Timing& t, std::ostream* out) { *out << t.label; }
+
+class PageCrossing : public ::testing::TestWithParam<Timing> {};
+
+TEST_P(PageCrossing, Cycles)
+{
+    const Timing& t = GetParam();
+    Host host;
+    std::copy(t.code.begin(), t.code.end(), host.memory.begin() + t.at);
+    host.memory[0x10] = 0xFF;  // (zp),Y: the pointer $20FF
+    host.memory[0x11] = 0x20;
+    EXPECT_EQ(cyclesOf(host, t.at, t.x, t.y, t.p), t.cycles);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cpu, PageCrossing,
+    ::testing::Values(
+        Timing{"lda_absolute_x_same_page", 0x0200, {0xBD, 0x00, 0x20}, 0xFF, 0, 0x20, 4},
+        Timing{"lda_absolute_x_crossing", 0x0200, {0xBD, 0xFF, 0x20}, 1, 0, 0x20, 5},
+        Timing{"lda_absolute_y_crossing", 0x0200, {0xB9, 0x80, 0x20}, 0, 0x80, 0x20, 5},
+        Timing{"ldx_absolute_y_crossing", 0x0200, {0xBE, 0xFF, 0x20}, 0, 1, 0x20, 5},
+        Timing{"ldy_absolute_x_crossing", 0x0200, {0xBC, 0xFF, 0x20}, 1, 0, 0x20, 5},
+        Timing{"adc_absolute_x_crossing", 0x0200, {0x7D, 0xFF, 0x20}, 1, 0, 0x20, 5},
+        Timing{"sbc_absolute_y_crossing", 0x0200, {0xF9, 0xFF, 0x20}, 0, 1, 0x20, 5},
+        Timing{"cmp_indirect_y_crossing", 0x0200, {0xD1, 0x10}, 0, 1, 0x20, 6},
+        Timing{"lda_indirect_y_same_page", 0x0200, {0xB1, 0x10}, 0, 0, 0x20, 5},
+        Timing{"sta_absolute_x_crossing", 0x0200, {0x9D, 0xFF, 0x20}, 1, 0, 0x20, 5},
+        Timing{"sta_indirect_y_crossing", 0x0200, {0x91, 0x10}, 0, 1, 0x20, 6},
+        Timing{"asl_absolute_x_crossing", 0x0200, {0x1E, 0xFF, 0x20}, 1, 0, 0x20, 7},
+        Timing{"inc_absolute_x_crossing", 0x0200, {0xFE, 0xFF, 0x20}, 1, 0, 0x20, 7},
+        Timing{"branch_taken", 0x0200, {0xD0, 0x10}, 0, 0, 0x20, 3},
+        Timing{"branch_taken_forward_across", 0x02F0, {0xD0, 0x10}, 0, 0, 0x20, 4},
+        Timing{"branch_taken_back_across", 0x0200, {0xD0, 0xFA}, 0, 0, 0x20, 4},
+        Timing{"branch_straddling_a_page", 0x02FE, {0xF0, 0x02}, 0, 0, 0x22, 3},
+        Timing{"branch_from_a_page_start", 0x02FF, {0xB0, 0xFD}, 0, 0, 0x21, 4},
+        Timing{"branch_not_taken", 0x02FE, {0xF0, 0x40}, 0, 0, 0x20, 2}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// Decimal SBC, which sim65 cannot tell: the result in BCD, the flags those of the binary
+// subtraction.
+struct Decimal {
+    std::uint8_t a, operand, carry;
+    std::uint8_t result, flags;  // N V . . D I Z C
+};
+
+class DecimalSbc : public ::testing::TestWithParam<Decimal> {};
+
+TEST_P(DecimalSbc, ResultAndFlags)
+{
+    const Decimal& d = GetParam();
+    Host host;
+    host.memory[0x0200] = 0xE9;
+    host.memory[0x0201] = d.operand;
+    Cpu6502<Host> cpu(host);
+    cpu.pc = 0x0200;
+    cpu.a = d.a;
+    cpu.p = static_cast<std::uint8_t>(0x28 | d.carry);
+    ASSERT_TRUE(cpu.step());
+    EXPECT_EQ(cpu.a, d.result);
+    EXPECT_EQ(cpu.p, d.flags);
+    EXPECT_EQ(cpu.cycles, 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cpu, DecimalSbc,
+                         ::testing::Values(Decimal{0x90, 0x00, 1, 0x90, 0xA9}, Decimal{0x50, 0x25, 1, 0x25, 0x29},
+                                           Decimal{0x00, 0x01, 1, 0x99, 0xA8}, Decimal{0x10, 0x01, 0, 0x08, 0x29},
+                                           Decimal{0x99, 0x99, 1, 0x00, 0x2B}, Decimal{0x80, 0x01, 1, 0x79, 0x69},
+                                           Decimal{0x25, 0x50, 1, 0x75, 0xA8}, Decimal{0x21, 0x34, 1, 0x87, 0xA8},
+                                           Decimal{0x32, 0x02, 0, 0x29, 0x29}, Decimal{0x00, 0x00, 0, 0x99, 0xA8}));
+
+TEST(Cpu, BreakAndUndocumented)
+{
+    Host host;
+    host.memory[0x0200] = 0x00;
+    host.memory[0xFFFE] = 0x12;
+    host.memory[0xFFFF] = 0x34;
+    Cpu6502<Host> cpu(host);
+    cpu.pc = 0x0200;
+    cpu.p = 0x2B;
+    ASSERT_TRUE(cpu.step());
+    EXPECT_EQ(cpu.pc, 0x3412);
+    EXPECT_EQ(cpu.s, 0xFC);
+    EXPECT_EQ(cpu.p, 0x2F);  // I set
+    EXPECT_EQ(host.memory[0x01FF], 0x02);
+    EXPECT_EQ(host.memory[0x01FE], 0x02);  // the byte after BRK is skipped
+    EXPECT_EQ(host.memory[0x01FD], 0x3B);  // B set on the stack
+    EXPECT_EQ(cpu.cycles, 7u);
+    // JMP ($02FF) takes the pointer's high byte from $0200, not $0300
+    host.memory[0x3412] = 0x6C;
+    host.memory[0x3413] = 0xFF;
+    host.memory[0x3414] = 0x02;
+    host.memory[0x02FF] = 0x56;
+    host.memory[0x0200] = 0x78;
+    host.memory[0x0300] = 0x9A;
+    ASSERT_TRUE(cpu.step());
+    EXPECT_EQ(cpu.pc, 0x7856);
+}
+
+} // namespace
