@@ -134,8 +134,9 @@ private:
     void requireModuleBytes(std::size_t count, const char* what) const;
     std::uint16_t playerAddressFor(bool samplePageLow) const;
     std::size_t appendPlayer(const char* fileName, std::size_t skip, std::uint16_t loadAddress);
-    unsigned placeInFrontOfPlayer(const std::uint8_t* code, std::size_t length, const char* playerFile,
-                                  std::uint16_t playerAddress);
+    std::vector<std::uint8_t> moduleCall(std::uint8_t command, std::uint16_t player) const;
+    unsigned placeInFrontOfPlayer(const std::vector<std::uint8_t>& code, const char* playerFile, std::uint16_t playerAddress);
+    void saveWithMptPlayer(const std::vector<std::uint8_t>& code, std::uint16_t player, char type);
 
     ConversionState& s;
     MainWindowLink& window;

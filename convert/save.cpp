@@ -123,12 +123,25 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
     return count;
 }
 
+// The generated code's first instructions: the module's address in Y (low) and X (high),
+// `command` in A, and a call of the player at `player`.
+std::vector<std::uint8_t> Converter::moduleCall(std::uint8_t command, std::uint16_t player) const
+{
+    return {
+        0xA0, s.ModuleImage[2],          // LDY #start low
+        0xA2, s.ModuleImage[3],          // LDX #start high
+        0xA9, command,                   // LDA #command
+        0x20, lo(player), hi(player),    // JSR player
+    };
+}
+
 // Places the generated code as one segment with the player file behind it: the code
 // ends right below `playerAddress`, where the player loads, and the segment runs to the
 // player's last byte. Returns the address of the code's first byte.
-unsigned Converter::placeInFrontOfPlayer(const std::uint8_t* code, std::size_t length, const char* playerFile,
+unsigned Converter::placeInFrontOfPlayer(const std::vector<std::uint8_t>& code, const char* playerFile,
                                          std::uint16_t playerAddress)
 {
+    const std::size_t length = code.size();
     if (kImageSize - s.imageEnd < 4 + length)
         throw ConversionError("There is no room for the player behind the module " + quoted(window.moduleFileName())
                               + " in " + imageBufferName() + ": it needs " + std::to_string(4 + length)
@@ -139,7 +152,7 @@ unsigned Converter::placeInFrontOfPlayer(const std::uint8_t* code, std::size_t l
     const unsigned start = playerAddress - length, end = playerAddress + playerBytes - 1;
     const std::uint8_t header[4] = {lo(start), hi(start), lo(end), hi(end)};
     std::copy_n(header, 4, s.ModuleImage.begin() + static_cast<long>(segment));
-    std::copy_n(code, length, s.ModuleImage.begin() + static_cast<long>(segment + 4));
+    std::copy(code.begin(), code.end(), s.ModuleImage.begin() + static_cast<long>(segment + 4));
     return start;
 }
 
@@ -176,17 +189,13 @@ void Converter::SaveMPT()
 {
     requireModuleBytes(6, "an Atari binary header");
     const std::uint16_t P = playerAddressFor(false);
-    const std::uint8_t code[kMptCodeLength] = {
-        0xA0, s.ModuleImage[2],   // LDY #start low
-        0xA2, s.ModuleImage[3],   // LDX #start high
-        0xA9, 0x00,               // LDA #$00
-        0x20, lo(P), hi(P),       // JSR player: command 0, the module's address
+    std::vector<std::uint8_t> code = moduleCall(0x00, P);  // command 0, the module's address
+    code.insert(code.end(), {
         0xA2, 0x00,               // LDX #$00
         0xA9, 0x02,               // LDA #$02, on into the player: command 2
-    };
-    const unsigned initAddress = placeInFrontOfPlayer(code, sizeof code, kMptPlayerFile, P);
-    WriteSapHeader('B');
-    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress, P + 3);
+    });
+    assert(code.size() == kMptCodeLength);
+    saveWithMptPlayer(code, P, 'B');
 }
 
 void Converter::SaveMD1()
@@ -197,11 +206,8 @@ void Converter::SaveMD1()
                               + " has no digi samples from this load: load it again and pick its .D15 file.");
     const std::uint8_t page = s.ModuleImage[s.sampleSegment + 4];
     const std::uint16_t P = playerAddressFor(page < 0x10);
-    const std::uint8_t code[kMd1CodeLength] = {
-        0xA0, s.ModuleImage[2],                  // LDY #start low
-        0xA2, s.ModuleImage[3],                  // LDX #start high
-        0xA9, 0x00,                              // LDA #$00
-        0x20, lo(P), hi(P),                      // JSR player: command 0, the module
+    std::vector<std::uint8_t> code = moduleCall(0x00, P);  // command 0, the module
+    code.insert(code.end(), {
         0xA0, 0xE0,                              // LDY #$E0
         0xA2, static_cast<std::uint8_t>(page - 1), // LDX #page-1
         0xA9, 0x03,                              // LDA #$03
@@ -211,10 +217,18 @@ void Converter::SaveMD1()
         0x20, lo(P), hi(P),                      // JSR player: command 2
         0xA2, 0x01,                              // LDX #$01
         0xA9, 0x05,                              // LDA #$05, on into the player: command 5
-    };
-    const unsigned initAddress = placeInFrontOfPlayer(code, sizeof code, kMptPlayerFile, P);
-    WriteSapHeader('D');
-    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress, P + 3);
+    });
+    assert(code.size() == kMd1CodeLength);
+    saveWithMptPlayer(code, P, 'D');
+}
+
+// An .MPT or .MD1 save ends alike: the code in front of the MPT player, INIT at the code
+// and PLAYER at the player's +3 entry.
+void Converter::saveWithMptPlayer(const std::vector<std::uint8_t>& code, std::uint16_t player, char type)
+{
+    const unsigned initAddress = placeInFrontOfPlayer(code, kMptPlayerFile, player);
+    WriteSapHeader(type);
+    s.sapFile.print("INIT %04X\r\nPLAYER %04X\r\n", initAddress, player + 3u);
 }
 
 void Converter::SaveTMC()
@@ -225,13 +239,8 @@ void Converter::SaveTMC()
         throw ConversionError("The module " + quoted(window.moduleFileName()) + " has speed " + std::to_string(speed)
                               + "; a Theta Music Composer module plays 1 to 4 times per frame.");
     const std::uint16_t P = playerAddressFor(false);
-    std::vector<std::uint8_t> code = {
-        0xA0, s.ModuleImage[2],   // LDY #start low
-        0xA2, s.ModuleImage[3],   // LDX #start high
-        0xA9, 0x70,               // LDA #$70
-        0x20, lo(P), hi(P),       // JSR player: the module's address
-        0xA9, 0x60,               // LDA #$60 for the player's +0 entry, entered next
-    };
+    std::vector<std::uint8_t> code = moduleCall(0x70, P);  // the module's address
+    code.insert(code.end(), {0xA9, 0x60});                 // LDA #$60 for the player's +0 entry, entered next
     unsigned playerLine = P + 3;
     if (speed == 2) {
         // Calls alternate between the player's +3 and +6 entries, starting with +3.
@@ -262,7 +271,7 @@ void Converter::SaveTMC()
         playerLine = P - 10;
     }
     assert(code.size() == StubLengthTable[speed]);
-    const unsigned initAddress = placeInFrontOfPlayer(code.data(), code.size(), kTmcPlayerFile, P);
+    const unsigned initAddress = placeInFrontOfPlayer(code, kTmcPlayerFile, P);
 
     WriteSapHeader('B');
     if (s.formatIndex == 4)
