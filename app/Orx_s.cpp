@@ -1,29 +1,15 @@
 #include "Orx_s.h"
 
-#include "picture.h"
-#include "ui_Orx_s.h"
-
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QScreen>
 #include <QTimer>
-
-#include <stdexcept>
 
 Tscreen* screen = nullptr;
 
-Tscreen::Tscreen(QWidget* owner) : QDialog(owner)
+Tscreen::Tscreen(QWidget* owner) : FixedDialog(owner)
 {
-    Ui::Tscreen ui;
-    ui.setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(633, 471);
-
-    Image1 = ui.Image1;
-    // The embedded picture is part of the program.
-    if (Image1->image().isNull())
-        throw std::runtime_error(
-            QStringLiteral("Cannot load the picture \"%1\".").arg(Image1->picture()).toStdString());
+    setupUi(this);
+    orvex::ui::fixToLayout(this, Qt::Dialog | Qt::FramelessWindowHint);
+    orvex::ui::requireStoredPicture(Image1);
 
     Zegar = new QTimer(this);
     Zegar->setObjectName(QStringLiteral("Zegar"));
@@ -51,13 +37,7 @@ void Tscreen::ZegarTimer()
 
 void Tscreen::showEvent(QShowEvent* event)
 {
-    // Centred on the screen, whatever the stored position.
-    if (QScreen* shownOn = QWidget::screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(shownOn->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    QDialog::showEvent(event);
+    FixedDialog::showEvent(event);
     // Shown after its time is over: close as soon as the showing (and a modal
     // loop, when shown modally) has started.
     if (timeUp_)
@@ -72,14 +52,4 @@ void Tscreen::closeEvent(QCloseEvent* event)
         return;
     }
     QDialog::closeEvent(event);
-}
-
-void Tscreen::keyPressEvent(QKeyEvent* event)
-{
-    // Nothing to work with: Escape does not close it early.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

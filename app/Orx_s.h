@@ -1,20 +1,20 @@
 #pragma once
-// The splash window "screen": one full-window picture, shown modally once over the
-// main window at start-up. It closes itself 3000 ms after it was created.
+// The splash window "screen": one full-window picture (Image1, from its form), shown
+// modally once over the main window at start-up, centred on the screen. It closes
+// itself 3000 ms after it was created.
 
-#include <QDialog>
+#include "fixed_dialog.h"
+#include "layouts.h"
+#include "picture.h"
 
 class QCloseEvent;
-class QKeyEvent;
 class QTimer;
-class Picture;
 
-class Tscreen : public QDialog {
+class Tscreen : public orvex::ui::FixedDialog, public Ui::Tscreen {
     Q_OBJECT
 public:
     explicit Tscreen(QWidget* owner = nullptr);
 
-    Picture* Image1 = nullptr; // the splash picture
     QTimer* Zegar = nullptr;   // 3000 ms from creation, never stopped
 
 public slots:
@@ -24,7 +24,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Set by the first tick: the splash's time is over, and showing it after

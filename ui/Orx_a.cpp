@@ -2,18 +2,11 @@
 
 #include "chunky_font.h"
 #include "fonts.h"
-#include "frame.h"
-#include "picture.h"
-#include "ui_Orx_a.h"
 #include "version.h"
 
 #include <QDir>
 #include <QFontDatabase>
-#include <QFrame>
 #include <QImage>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QScreen>
 #include <QTimer>
 
 #include <stdexcept>
@@ -66,14 +59,6 @@ void moveTop(QWidget* w, int d)
     w->move(w->x(), w->y() + d);
 }
 
-// The embedded picture that the layout names is part of the program.
-void checkStoredPicture(const Picture* picture)
-{
-    if (picture->image().isNull())
-        throw std::runtime_error(
-            QStringLiteral("Cannot load the picture \"%1\".").arg(picture->picture()).toStdString());
-}
-
 // A bitmap file named in the layout, from the current folder.
 void loadBitmapFile(Picture* picture)
 {
@@ -99,28 +84,15 @@ QTimer* makeTimer(QObject* owner, const char* name, int interval, bool enabled)
 
 } // namespace
 
-Tquill::Tquill(QWidget* owner) : QDialog(owner)
+Tquill::Tquill(QWidget* owner) : FixedDialog(owner)
 {
-    Ui::Tquill ui;
-    ui.setupUi(this);
+    setupUi(this);
     orvex::ui::applyLayoutPixelFonts(this);
-    // Title bar with a close box only; fixed size.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(354, 225);
+    // Title bar with a close box only
+    orvex::ui::fixToLayout(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     Timer1 = makeTimer(this, "Timer1", 50, true);
-    RB = ui.RB;
-    Panel1 = ui.Panel1;
-    Image1 = ui.Image1;
-    Panel2 = ui.Panel2;
-    scroll = ui.scroll;
-    logo = ui.logo;
-    Panel3 = ui.Panel3;
-    logoback = ui.logoback;
     scrollometr = makeTimer(this, "scrollometr", 50, false);
-    logm = ui.logm;
-    logmback = ui.logmback;
-    Image2 = ui.Image2;
 
     connect(Timer1, &QTimer::timeout, this, &Tquill::Timer1Timer);
     connect(scrollometr, &QTimer::timeout, this, &Tquill::scrollometrTimer);
@@ -128,7 +100,7 @@ Tquill::Tquill(QWidget* owner) : QDialog(owner)
     connect(Image1, &Picture::released, this, &Tquill::Image1MouseUp);
     connect(Image2, &Picture::clicked, this, &Tquill::Image2Click);
 
-    checkStoredPicture(Image1);
+    orvex::ui::requireStoredPicture(Image1);
     for (Picture* picture : {RB, logo, logoback, logm, logmback})
         loadBitmapFile(picture);
 
@@ -186,29 +158,10 @@ void Tquill::scrollometrTimer()
     });
 }
 
-void Tquill::showEvent(QShowEvent* event)
-{
-    // Centred on the screen, frame included, each time it is shown, not on the main
-    // window.
-    orvex::ui::centreWhenFramed(this);
-    QDialog::showEvent(event);
-}
-
 void Tquill::hideEvent(QHideEvent* event)
 {
     // A press on the picture whose release cannot come any more counts as released.
     if (pressPending_)
         Image1MouseUp(Qt::NoButton);
     QDialog::hideEvent(event);
-}
-
-void Tquill::keyPressEvent(QKeyEvent* event)
-{
-    // The window has no keys of its own: Escape does not close it; the close box
-    // and the system's close keystroke do.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

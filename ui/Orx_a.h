@@ -3,23 +3,29 @@
 // without end, and, behind a 9 x 7 hot spot on the picture, a hidden screen with a
 // bouncing scroller and a bobbing, swaying logo over a navy strip.
 
-#include <QDialog>
+#include "fixed_dialog.h"
+#include "layouts.h"
+#include "picture.h"
 
 #include <array>
 
-class QFrame;
-class QKeyEvent;
-class QLabel;
 class QTimer;
-class Picture;
 
-class Tquill : public QDialog {
+// The layout's controls, inherited from its form: RB (rainbow background,
+// "atarirainbow.bmp"), Panel1 (frame of the about picture), Image1 (the about picture),
+// Panel2 (the hidden screen), scroll (scroller), logo ("atari.bmp"), Panel3 (navy strip
+// below the logo), logoback ("atariback.bmp", never shown), logm ("atarimir.bmp", never
+// shown), logmback ("atarimirback.bmp", the mirror picture), Image2 (hot spot over the
+// about picture).
+class Tquill : public orvex::ui::FixedDialog, public Ui::Tquill {
     Q_OBJECT
 public:
     // Builds the window from its layout, loads the five bitmap files from the
     // current folder and sets the scroller text. Throws std::runtime_error naming
     // the first bitmap file that cannot be read.
     explicit Tquill(QWidget* owner = nullptr);
+    // The scroller, not QWidget::scroll
+    using Ui::Tquill::scroll;
 
     // Offsets of the three ping-pong motions of the hidden screen, in pixels.
     static constexpr std::array<int, 10> ScrollBounceTable = {1, 1, 2, 2, 3, 3, 3, 3, 4, 4};
@@ -32,20 +38,9 @@ public:
     // The scroller's one line of text.
     static const char* const ScrollerText;
 
-    // Components, in the order of the layout.
+    // The two timers
     QTimer* Timer1 = nullptr;      // rainbow, 50 ms
-    Picture* RB = nullptr;         // rainbow background, "atarirainbow.bmp"
-    QFrame* Panel1 = nullptr;      // frame of the about picture
-    Picture* Image1 = nullptr;     // the about picture
-    QFrame* Panel2 = nullptr;      // the hidden screen
-    QLabel* scroll = nullptr;      // scroller
-    Picture* logo = nullptr;       // "atari.bmp"
-    QFrame* Panel3 = nullptr;      // navy strip below the logo
-    Picture* logoback = nullptr;   // "atariback.bmp", never shown
     QTimer* scrollometr = nullptr; // hidden screen, 50 ms
-    Picture* logm = nullptr;       // "atarimir.bmp", never shown
-    Picture* logmback = nullptr;   // "atarimirback.bmp", the mirror picture
-    Picture* Image2 = nullptr;     // hot spot over the about picture
 
     // Animation state of the hidden screen. It lives as long as the window and is
     // never reset, so closing and reopening the window continues where it was.
@@ -64,9 +59,7 @@ public slots:
     void Image2Click();
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool pressPending_ = false;  // a button pressed on the picture is still down

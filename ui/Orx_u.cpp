@@ -1,30 +1,25 @@
 #include "Orx_u.h"
 
 #include "Orx_a.h"
+#include "fixed_dialog.h"
 #include "fonts.h"
 #include "frame.h"
-#include "plain_window.h"
 #include "players.h"
 #include "text8.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QUrl>
 
-#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -70,26 +65,6 @@ FileDialog sampleDialog()
     return d;
 }
 
-QString fromPath(const std::string& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string toPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-QString fromText8(const std::string& text)
-{
-    return QString::fromStdString(orvex::windows1250ToUtf8(text));
-}
-
-std::string toText8(const QString& text)
-{
-    return orvex::utf8ToWindows1250(text.toStdString());
-}
-
 } // namespace
 
 TSW::TSW(QWidget* parent, orvex::ConversionState* state)
@@ -105,15 +80,17 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
     orvex::ui::applyLayoutPixelFonts(this);
 
     // Fixed single border; the title bar holds the system menu and the close box only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(size());
+    orvex::ui::fixToLayout(this, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                                     | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setAcceptDrops(true);
+    startValues_ = {Label13->text(), Label14->text(), Label15->text()};
     // The boxes each fill one header line: what is typed or pasted holds no control
-    // characters.
+    // characters. A drop on a box is the window's: the box takes none, no path is pasted.
     auto* oneLine = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\\x00-\\x1F\\x7F]*")), this);
-    for (QLineEdit* box : {Edit1, Edit2, Edit3})
+    for (QLineEdit* box : {Edit1, Edit2, Edit3}) {
         box->setValidator(oneLine);
+        box->setAcceptDrops(false);
+    }
 
     connect(Label9, &Label::pressed, this, &TSW::Label9MouseDown);
     connect(Label10, &Label::pressed, this, &TSW::Label10MouseDown);
@@ -148,7 +125,7 @@ TSW::~TSW()
 
 void TSW::setPlayerFolder(const QString& folder)
 {
-    playerFolders_ = {toPath(folder)};
+    playerFolders_ = {QFile::encodeName(folder).toStdString()};
 }
 
 orvex::Converter TSW::converter()
@@ -211,17 +188,74 @@ void TSW::AboutOrvex1Click()
 
 void TSW::LoadAtariMSX1Click()
 {
+    loadConfirmed_ = infoEnabled_ = false;
     converter().LoadAtariMSX();
+    if (!loadConfirmed_)
+        return;
+    // The window shows what this load left, whatever the loads before it left. Refused,
+    // nothing is loaded: the values are those at start. An .MD1 module without its
+    // samples is loaded but cannot be saved: the info fields stay disabled.
+    if (state_->moduleLoaded != 1) {
+        Label13->setText(startValues_[0]);
+        Label14->setText(startValues_[1]);
+        Label15->setText(startValues_[2]);
+    }
+    if (!infoEnabled_)
+        setInfoFieldsEnabled(false);
 }
 
 void TSW::SaveSAPfileas1Click()
 {
+    noticeUnheldCharacters();
     converter().SaveSAPfileas();
 }
 
 void TSW::SaveSAPfile1Click()
 {
+    noticeUnheldCharacters();
     converter().SaveSAPfile();
+}
+
+void TSW::setInfoFieldsEnabled(bool on)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label7, Edit1, Edit2, Edit3, Button1,
+                                                            Label4, Label5, Label6, Label13, Label14, Label15})
+        control->setEnabled(on);
+}
+
+// ------------------------------------------------------------------ the header's texts
+
+QString TSW::unheldCharacters() const
+{
+    QStringList lines;
+    const std::pair<const Label*, const QLineEdit*> boxes[] = {{Label2, Edit1}, {Label1, Edit2}, {Label3, Edit3}};
+    for (const auto& [caption, box] : boxes) {
+        std::u32string missing;
+        const std::string written = orvex::utf8ToWindows1250(box->text().toStdString(), &missing);
+        if (missing.empty())
+            continue;
+        QStringList named;
+        for (const char32_t character : missing)
+            named << QString::fromStdString(orvex::describeCharacter(character));
+        lines << QStringLiteral("%1 \"%2\" is written as \"%3\": %4.")
+                     .arg(caption->text(), box->text(), QString::fromStdString(orvex::windows1250ToUtf8(written)),
+                          named.join(QStringLiteral(", ")));
+    }
+    if (lines.isEmpty())
+        return {};
+    return QStringLiteral("The SAP header holds the characters of the Windows-1250 code page only; each other "
+                          "character is written as \"?\".\n\n")
+           + lines.join(QLatin1Char('\n'));
+}
+
+void TSW::noticeUnheldCharacters()
+{
+    // Only before a save that goes ahead: with nothing loaded the save commands do nothing.
+    if (state_->moduleLoaded != 1)
+        return;
+    const QString unheld = unheldCharacters();
+    if (!unheld.isEmpty())
+        orvex::ui::dialogs().message(this, orvex::ui::MessageKind::Notice, unheld);
 }
 
 void TSW::Button1Click()
@@ -323,118 +357,4 @@ void TSW::closeEvent(QCloseEvent* event)
 {
     event->accept();
     emit closed();
-}
-
-// ------------------------------------------------------------------ MainWindowLink
-
-std::string TSW::nameText() const
-{
-    return toText8(Edit1->text());
-}
-
-void TSW::setNameText(const std::string& text)
-{
-    Edit1->setText(fromText8(text));
-}
-
-std::string TSW::authorText() const
-{
-    return toText8(Edit2->text());
-}
-
-void TSW::setAuthorText(const std::string& text)
-{
-    Edit2->setText(fromText8(text));
-}
-
-std::string TSW::dateText() const
-{
-    return toText8(Edit3->text());
-}
-
-void TSW::setDateText(const std::string& text)
-{
-    Edit3->setText(fromText8(text));
-}
-
-bool TSW::infoClearChecked() const
-{
-    return ox->isChecked();
-}
-
-void TSW::enableInfoFields()
-{
-    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label7, Edit1, Edit2, Edit3, Button1,
-                                                            Label4, Label5, Label6, Label13, Label14, Label15})
-        control->setEnabled(true);
-}
-
-void TSW::setFormatValue(const std::string& text)
-{
-    Label13->setText(fromPath(text));
-}
-
-void TSW::setSizeValue(const std::string& text)
-{
-    Label14->setText(fromPath(text));
-}
-
-void TSW::setSapValue(const std::string& text)
-{
-    Label15->setText(fromPath(text));
-}
-
-bool TSW::runModuleDialog()
-{
-    // A module dropped onto the window counts as that file confirmed in the dialog.
-    if (!droppedModule_.isEmpty()) {
-        OD.fileName = std::exchange(droppedModule_, QString());
-        return true;
-    }
-    return orvex::ui::dialogs().run(this, OD);
-}
-
-std::string TSW::moduleFileName() const
-{
-    return toPath(OD.fileName);
-}
-
-void TSW::setSampleDialogFolder(const std::string& folder)
-{
-    ODS.initialFolder = fromPath(folder);
-}
-
-bool TSW::runSampleDialog()
-{
-    return orvex::ui::dialogs().run(this, ODS);
-}
-
-std::string TSW::sampleFileName() const
-{
-    return toPath(ODS.fileName);
-}
-
-bool TSW::runSaveDialog()
-{
-    return orvex::ui::dialogs().run(this, SD);
-}
-
-std::string TSW::saveFileName() const
-{
-    return toPath(SD.fileName);
-}
-
-void TSW::setSaveFileName(const std::string& path)
-{
-    SD.fileName = fromPath(path);
-}
-
-void TSW::showAdrConflict()
-{
-    orvex::ui::dialogs().message(this, orvex::ui::MessageKind::Notice, QString::fromLatin1(orvex::kAdrConflictText));
-}
-
-void TSW::showError(const std::string& message)
-{
-    orvex::ui::dialogs().message(this, orvex::ui::MessageKind::Error, fromPath(message));
 }

@@ -2,16 +2,17 @@
 // The main window "SW": a small fixed panel with a label menu bar (FILE, OPTIONS,
 // HELP), the Name, Author and Date boxes, the Format, Size and SAP values and the
 // option "InfoCLR at load" shown as an LED. Its layout comes from Orx_u.ui; the
-// conversion engine reaches its controls through MainWindowLink.
+// conversion engine reaches its controls through MainWindowLink (Orx_u_link.cpp).
 
 #include "conversion.h"
 #include "dialogs.h"
 #include "label.h"
+#include "layouts.h"
 #include "picture.h"
-#include "ui_Orx_u.h"
 #include "window_link.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -34,10 +35,12 @@ public:
     // <folder of the program>/../share/orvex/players (orvex::defaultPlayerFolders)
     void setPlayerFolder(const QString& folder);
 
-    orvex::ConversionState& conversionState() const { return *state_; }
-
     // What FormActivate shows when the window first becomes active (the splash).
     void setFirstActivation(std::function<void()> show) { firstActivation_ = std::move(show); }
+
+    // The characters typed in the boxes that the SAP header cannot hold, box by box,
+    // with what is written in their place; empty when it holds them all.
+    QString unheldCharacters() const;
 
     // MainWindowLink: what the conversion reads and writes of the window
     std::string nameText() const override;
@@ -86,7 +89,8 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
-    // One module file dropped onto the window is loaded as "Load Atari MSX" loads it.
+    // One module file dropped anywhere on the window, the boxes included, is loaded as
+    // "Load Atari MSX" loads it.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -96,12 +100,20 @@ private:
     void titlePressed(Label* title);
     void titleReleased(Label* title, QMenu* menu, int xAddend);
     void setOption(bool on);
+    void setInfoFieldsEnabled(bool on);
+    // A save goes ahead: names the characters the header cannot hold, if any.
+    void noticeUnheldCharacters();
     orvex::Converter converter();
 
     orvex::ConversionState* state_;
     std::vector<std::string> playerFolders_;
     std::function<void()> firstActivation_;
     QString droppedModule_;
+    // The value fields' texts at start, from the layout: Format, Size, SAP
+    QStringList startValues_;
+    // During a load: the module dialog was confirmed; the load enabled the info fields.
+    bool loadConfirmed_ = false;
+    bool infoEnabled_ = false;
     bool activated_ = false;
     bool placed_ = false;
 };

@@ -117,6 +117,11 @@ QMargins expectedFrame(QWidget* window)
 
 void centreWhenFramed(QWidget* window)
 {
+    // A window without a frame gets none from the window manager.
+    if (window->windowFlags() & Qt::FramelessWindowHint) {
+        centre(window, QMargins());
+        return;
+    }
     // Placed where it belongs before it shows, when the window manager says what frame
     // it will get; once more as soon as it has framed it.
     centre(window, window->isVisible() ? frameExtents(window) : expectedFrame(window));

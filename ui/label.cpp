@@ -36,12 +36,6 @@ void Label::setFontColor(const QColor& colour)
     update();
 }
 
-void Label::setAutoSize(bool on)
-{
-    autoSize_ = on;
-    adjustSize();
-}
-
 int Label::textWidth() const
 {
     return QFontMetrics(font()).horizontalAdvance(text_);
@@ -55,8 +49,7 @@ QSize Label::sizeHint() const
 
 void Label::adjustSize()
 {
-    if (autoSize_)
-        resize(textWidth(), height());
+    resize(textWidth(), height());
 }
 
 void Label::paintEvent(QPaintEvent*)

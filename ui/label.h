@@ -12,21 +12,17 @@ class Label : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
     Q_PROPERTY(QColor fontColor READ fontColor WRITE setFontColor)
-    Q_PROPERTY(bool autoSize READ autoSize WRITE setAutoSize)
 public:
     explicit Label(QWidget* parent = nullptr);
 
     QString text() const { return text_; }
-    // With autoSize on (the default) the width follows the text; the height and the
-    // top-left corner stay where the layout put them.
+    // The width follows the text; the height and the top-left corner stay where the
+    // layout put them.
     void setText(const QString& text);
 
     // The colour of the text while enabled: the palette's window text colour.
     QColor fontColor() const;
     void setFontColor(const QColor& colour);
-
-    bool autoSize() const { return autoSize_; }
-    void setAutoSize(bool on);
 
     // The width of the text in the label's font
     int textWidth() const;
@@ -51,5 +47,4 @@ private:
     void adjustSize();
 
     QString text_;
-    bool autoSize_ = true;
 };

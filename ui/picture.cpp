@@ -44,13 +44,6 @@ void Picture::setStretch(bool stretch)
     update();
 }
 
-QColor Picture::transparentColor() const
-{
-    if (image_.isNull())
-        return {};
-    return image_.pixelColor(0, image_.height() - 1);
-}
-
 void Picture::rebuild()
 {
     shown_ = QPixmap::fromImage(image_);

@@ -33,8 +33,6 @@ public:
     // them unless told otherwise)
     void setClickButtons(Qt::MouseButtons buttons) { clickButtons_ = buttons; }
     Qt::MouseButtons clickButtons() const { return clickButtons_; }
-    // The colour that shows nothing when the picture is transparent
-    QColor transparentColor() const;
 
 signals:
     void pressed(Qt::MouseButton button);
