@@ -8,6 +8,7 @@
 #include "version.h"
 
 #include <QIcon>
+#include <QSettings>
 
 namespace orvex::ui {
 
@@ -15,6 +16,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Orvex"));
     setApplicationVersion(QStringLiteral(ORVEX_VERSION));
+    // The program keeps no settings, and its file dialogs none either: Qt's dialog would
+    // keep its history, folder and view in the user's settings (~/.config/QtProject.conf).
+    // The user's settings lead to a folder that cannot be made, so nothing is written.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

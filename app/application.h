@@ -22,6 +22,7 @@ namespace orvex::ui {
 class Application : public QApplication {
     Q_OBJECT
 public:
+    // Also leads the user's Qt settings nowhere: a run writes no settings.
     Application(int& argc, char** argv);
 
     // Every event passes here; an exception that escapes its handler is shown.

@@ -74,14 +74,15 @@ QPoint menuPoint(QPoint clientOrigin, QMargins frame, QPoint title, int xAddend)
     return clientOrigin - QPoint(frame.left(), frame.top()) + title + QPoint(xAddend, 35);
 }
 
+namespace {
+
+// The client area's top-left corner that puts the whole frame in the middle of `area`.
 QPoint centredClientOrigin(QRect area, QSize client, QMargins frame)
 {
     const QSize outer = client.grownBy(frame);
     return area.topLeft() + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2)
            + QPoint(frame.left(), frame.top());
 }
-
-namespace {
 
 void centre(QWidget* window, QMargins frame)
 {

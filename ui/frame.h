@@ -20,8 +20,6 @@ QPoint clientOrigin(const QWidget* window);
 // Where a title's menu opens: the frame's outer top-left corner, plus the title's place
 // in the client area, plus the addends (x: 10 or 15, y: 35).
 QPoint menuPoint(QPoint clientOrigin, QMargins frame, QPoint title, int xAddend);
-// The client area's top-left corner that puts the whole frame in the middle of `area`.
-QPoint centredClientOrigin(QRect area, QSize client, QMargins frame);
 
 // Centres the whole window, frame included, on its screen; once more as soon as the
 // window manager has framed it.

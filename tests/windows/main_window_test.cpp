@@ -1,6 +1,6 @@
-// The main window as the user works it: the label menu bar, the option and its LEDs, the
-// states of the info and value areas, the tab order, and saves equal to the plain
-// conversion.
+// The main window as the user works it: the label menu bar, the bevels, the option and its
+// LEDs, the states of the info and value areas after loads, drops and saves, the tab
+// order, the characters the header cannot hold, and saves equal to the plain conversion.
 
 #include "frame.h"
 #include "window_fixture.h"
@@ -10,8 +10,11 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -21,18 +24,19 @@ class MainWindowTest : public QObject {
     Q_OBJECT
     std::unique_ptr<WindowFixture> f;
 
-    // Files of the test's folder dragged from a file manager and dropped on the window
-    void drop(const QStringList& names)
+    // Files of the test's folder dragged from a file manager (as links and as text) and
+    // dropped on the control `target`: the window passes the drop to the control under it.
+    void drop(const QString& target, const QStringList& names)
     {
         QMimeData data;
-        QList<QUrl> urls;
         for (const QString& name : names)
-            urls << QUrl::fromLocalFile(QString::fromStdString(f->bench.dir / name.toStdString()));
-        data.setUrls(urls);
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(&f->w, &enter);
-        QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(&f->w, &drop);
+            data.setUrls(data.urls() << QUrl::fromLocalFile(QString::fromStdString(f->bench.dir / name.toStdString())));
+        data.setText(data.urls().front().toLocalFile());
+        const QPoint at = f->w.findChild<QWidget*>(target)->mapTo(&f->w, QPoint(3, 3));
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(f->w.windowHandle(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(f->w.windowHandle(), &drop);
     }
 
 private slots:
@@ -48,10 +52,11 @@ private slots:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<QPoint>("offset");  // of the menu from the window's outer top-left corner
-        QTest::newRow("FILE left") << "FILE" << Qt::LeftButton << QPoint(26, 46);
-        QTest::newRow("OPTIONS middle") << "OPTIONS" << Qt::MiddleButton << QPoint(71, 46);
-        QTest::newRow("HELP right") << "HELP" << Qt::RightButton << QPoint(138, 46);
+        // Of the menu from its title on the screen; the offscreen frame is 2 pixels wide.
+        QTest::addColumn<QPoint>("offset");
+        QTest::newRow("FILE left") << "FILE" << Qt::LeftButton << QPoint(8, 33);
+        QTest::newRow("OPTIONS middle") << "OPTIONS" << Qt::MiddleButton << QPoint(13, 33);
+        QTest::newRow("HELP right") << "HELP" << Qt::RightButton << QPoint(8, 33);
     }
 
     // Navy while pressed, black after the release, and the menu just below its title,
@@ -71,100 +76,85 @@ private slots:
             QTest::mouseRelease(label, button, {}, QPoint(3, 3));
             QCOMPARE(label->fontColor(), QColor(0, 0, 0));
             QTRY_VERIFY(menu->isVisible());
-            QCOMPARE(menu->frameGeometry().topLeft(), corner + offset);
+            QCOMPARE(menu->frameGeometry().topLeft(), label->mapToGlobal(QPoint(0, 0)) + offset);
             menu->close();
         }
     }
 
-    void framePoints_data()
+    void bevels_data()
     {
-        QTest::addColumn<QMargins>("frame");  // left, top, right, bottom
-        QTest::addColumn<QPoint>("file");     // where the FILE menu opens for a client area at (300, 200)
-        QTest::addColumn<QPoint>("options");
-        QTest::addColumn<QPoint>("centred");  // the client area's corner centring the frame on 1024 x 768
-        QTest::newRow("no frame") << QMargins() << QPoint(326, 246) << QPoint(371, 246) << QPoint(343, 304);
-        QTest::newRow("openbox") << QMargins(1, 21, 1, 5) << QPoint(325, 225) << QPoint(370, 225) << QPoint(343, 312);
-        QTest::newRow("thick frame") << QMargins(4, 30, 6, 4) << QPoint(322, 216) << QPoint(367, 216) << QPoint(342, 317);
+        QTest::addColumn<QPoint>("shadow");  // a point of the top or left line
+        QTest::addColumn<QPoint>("light");   // and of the bottom or right line
+        QTest::newRow("info, top and bottom") << QPoint(60, 32) << QPoint(60, 117);
+        QTest::newRow("info, left and right") << QPoint(8, 100) << QPoint(224, 100);
+        QTest::newRow("values, top and bottom") << QPoint(300, 32) << QPoint(300, 117);
+        QTest::newRow("values, left and right") << QPoint(232, 100) << QPoint(328, 100);
     }
 
-    // The menu points and the centred place follow the window manager's frame.
-    void framePoints()
-    {
-        QFETCH(QMargins, frame);
-        QFETCH(QPoint, file);
-        QFETCH(QPoint, options);
-        QFETCH(QPoint, centred);
-        QCOMPARE(orvex::ui::menuPoint({300, 200}, frame, f->w.Label9->pos(), 10), file);
-        QCOMPARE(orvex::ui::menuPoint({300, 200}, frame, f->w.Label10->pos(), 15), options);
-        QCOMPARE(orvex::ui::centredClientOrigin({0, 0, 1024, 768}, f->w.size(), frame), centred);
-    }
-
-    // The bevels are single lowered lines: shadow on the top and left, light on the
-    // bottom and right.
+    // The bevels around the info and the value areas, as the window shows them: single
+    // lowered lines, shadow on the top and left, light on the bottom and right.
     void bevels()
     {
+        QFETCH(QPoint, shadow);
+        QFETCH(QPoint, light);
         const QImage window = f->w.grab().toImage();
-        for (QWidget* bevel : {f->w.Bevel1, f->w.Bevel2}) {
-            const QRect r = bevel->geometry();
-            QCOMPARE(window.pixelColor(r.left() + 5, r.top()), QColor(128, 128, 128));
-            QCOMPARE(window.pixelColor(r.left(), r.top() + 5), QColor(128, 128, 128));
-            QCOMPARE(window.pixelColor(r.left() + 5, r.bottom()), QColor(255, 255, 255));
-            QCOMPARE(window.pixelColor(r.right(), r.top() + 5), QColor(255, 255, 255));
-            QVERIFY(window.pixelColor(r.left() + 5, r.top() + 1) != QColor(255, 255, 255));
-        }
+        QCOMPARE(window.pixelColor(shadow), QColor(128, 128, 128));
+        QCOMPARE(window.pixelColor(light), QColor(255, 255, 255));
     }
 
     void states_data()
     {
-        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QStringList>("values");  // Format, Size, SAP, the boxes, moduleLoaded, the option
-        QTest::newRow("before a load") << QStringList{} << false << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
-        QTest::newRow("samples cancelled") << QStringList{"load md1"} << false
-                                           << QStringList{"md1", "300", "n/o", "Name", "1", "off"};
-        QTest::newRow("loaded") << QStringList{"load"} << true << QStringList{"mpt", "300", "n/o", "Name", "1", "off"};
-        QTest::newRow("saved") << QStringList{"load", "save"} << true
-                               << QStringList{"mpt", "300", "809", "NameUnknown<?>", "0", "off"};
-        QTest::newRow("HERE") << QStringList{"load", "save", "here"} << true
-                              << QStringList{"mpt", "300", "809", "", "0", "off"};
-        QTest::newRow("loaded again") << QStringList{"load", "save", "load"} << true
-                                      << QStringList{"mpt", "300", "n/o", "NameUnknown<?>", "1", "off"};
-        // One module file dropped onto the window loads as the menu does; nothing else.
-        QTest::newRow("dropped") << QStringList{"option", "drop song.mpt"} << true
-                                 << QStringList{"mpt", "300", "n/o", "", "1", "on"};
-        QTest::newRow("dropped .MD1") << QStringList{"drop song.md1"} << true
-                                      << QStringList{"md1", "300", "n/o", "Name", "1", "off"};
-        QTest::newRow("two dropped") << QStringList{"option", "drop song.mpt song.md1"} << false
-                                     << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
-        QTest::newRow("folder dropped") << QStringList{"drop players"} << false
-                                        << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
+        // Format|Size|SAP|the boxes|moduleLoaded|the option|the error messages shown
+        QTest::addColumn<QString>("values");
+        const QString atStart = "none|n/o|n/o|Name|0|off|0";
+        QTest::newRow("before a load") << "" << false << atStart;
+        QTest::newRow("loaded") << "load song.mpt" << true << "mpt|300|n/o|Name|1|off|0";
+        QTest::newRow("saved") << "load song.mpt, save" << true << "mpt|300|809|NameUnknown<?>|0|off|0";
+        QTest::newRow("HERE") << "load song.mpt, save, here" << true << "mpt|300|809||0|off|0";
+        QTest::newRow("again") << "load song.mpt, save, load song.mpt" << true << "mpt|300|n/o|NameUnknown<?>|1|off|0";
+        // A load that is refused leaves nothing loaded: the window is as at start; one
+        // cancelled changes nothing, one without its samples leaves the boxes disabled.
+        QTest::newRow("FIFO after a load") << "load song.mpt, load fifo.mpt" << false << "none|n/o|n/o|Name|0|off|1";
+        QTest::newRow("missing after a save") << "load song.mpt, save, load missing.mpt" << false
+                                              << "none|n/o|n/o|NameUnknown<?>|0|off|1";
+        QTest::newRow("cancelled after a save") << "load song.mpt, save, cancel" << true
+                                                << "mpt|300|809|NameUnknown<?>|0|off|0";
+        QTest::newRow("samples cancelled after a load") << "load song.mpt, no samples, load song.md1" << false
+                                                        << "md1|300|n/o|Name|1|off|0";
+        // One module file dropped anywhere on the window loads as the menu does, the boxes
+        // keeping their texts; nothing else loads.
+        QTest::newRow("dropped") << "option, drop Image1 song.mpt" << true << "mpt|300|n/o||1|on|0";
+        QTest::newRow("dropped .MD1 on Name") << "load song.mpt, drop Edit1 song.md1" << true << "md1|300|n/o|Name|1|off|0";
+        QTest::newRow("dropped on Author") << "load song.md1, drop Edit2 song.mpt" << true << "mpt|300|n/o|Name|1|off|0";
+        QTest::newRow("two dropped") << "option, drop Edit1 song.mpt song.md1" << false << "none|n/o|n/o|Name|0|on|0";
+        QTest::newRow("folder dropped") << "load song.mpt, drop Edit1 players" << true << "mpt|300|n/o|Name|1|off|0";
         // The check mark and the two LEDs always agree; the caption beside them does nothing.
-        QTest::newRow("dark LED") << QStringList{"ledoff", "caption"} << false
-                                  << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
-        QTest::newRow("dark, lit LED") << QStringList{"ledoff", "ledon"} << false
-                                       << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
-        QTest::newRow("menu item twice") << QStringList{"option", "option"} << false
-                                         << QStringList{"none", "n/o", "n/o", "Name", "0", "off"};
-        QTest::newRow("menu item, lit LED, menu item") << QStringList{"option", "ledon", "option"} << false
-                                                       << QStringList{"none", "n/o", "n/o", "Name", "0", "on"};
+        QTest::newRow("dark LED") << "ledoff, caption" << false << "none|n/o|n/o|Name|0|on|0";
+        QTest::newRow("menu item twice") << "option, option" << false << atStart;
+        QTest::newRow("menu item, lit LED, menu item") << "option, ledon, option" << false << "none|n/o|n/o|Name|0|on|0";
     }
 
     void states()
     {
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         QFETCH(bool, enabled);
-        QFETCH(QStringList, values);
+        QFETCH(QString, values);
         f->bench.putPlayers();
         f->showAt({40, 30});
-        const std::string song = f->bench.put("song.mpt", module(0x2000, 300));
+        f->bench.put("song.mpt", module(0x2000, 300));
         f->bench.put("song.md1", module(0x2000, 300));
+        QCOMPARE(mkfifo((f->bench.dir / "fifo.mpt").c_str(), 0600), 0);
         f->dialogs.answers["ODS"] << QString::fromStdString(f->bench.put("s.d15", d15(0x50, 288)));
         f->w.Edit1->setText("Name");
-        for (const QString& step : steps) {
-            if (step == "load md1")
+        for (const QString& step : steps.split(", ", Qt::SkipEmptyParts)) {
+            if (step.startsWith("load "))
+                f->load(f->bench.dir / step.mid(5).toStdString());
+            else if (step == "cancel")
+                f->w.LoadAtariMSX1->trigger();
+            else if (step == "no samples")
                 f->dialogs.answers["ODS"].clear();
-            if (step.startsWith("load"))
-                f->load(f->bench.dir / (step == "load" ? "song.mpt" : "song.md1"));
             else if (step == "save")
                 f->w.SaveSAPfile1->trigger();
             else if (step == "here")
@@ -172,12 +162,10 @@ private slots:
             else if (step == "option")
                 f->w.ox->trigger();
             else if (step.startsWith("drop"))
-                drop(step.split(' ').mid(1));
-            else
-                QTest::mouseClick(step == "ledon"    ? static_cast<QWidget*>(f->w.ledon)
-                                  : step == "ledoff" ? static_cast<QWidget*>(f->w.ledoff)
-                                                     : static_cast<QWidget*>(f->w.Label12),
-                                  Qt::LeftButton, {}, QPoint(8, 8));
+                drop(step.split(' ')[1], step.split(' ').mid(2));
+            else  // an LED, or the caption beside them
+                QTest::mouseClick(f->w.findChild<QWidget*>(step == "caption" ? "Label12" : step), Qt::LeftButton, {},
+                                  QPoint(8, 8));
             QCOMPARE(f->w.ledon->isVisible(), f->w.ox->isChecked());
             QCOMPARE(f->w.ledoff->isVisible(), !f->w.ox->isChecked());
         }
@@ -187,21 +175,40 @@ private slots:
             QCOMPARE(control->isEnabled(), enabled);
         QCOMPARE(QStringList({w.Label13->text(), w.Label14->text(), w.Label15->text(),
                               w.Edit1->text() + w.Edit2->text() + w.Edit3->text(),
-                              QString::number(f->bench.state->moduleLoaded), w.ox->isChecked() ? "on" : "off"}),
+                              QString::number(f->bench.state->moduleLoaded), w.ox->isChecked() ? "on" : "off",
+                              QString::number(f->dialogs.messages.filter(QRegularExpression("^error: ")).size())})
+                     .join('|'),
                  values);
-        QCOMPARE(f->dialogs.messages, QStringList());
+        QCOMPARE(f->dialogs.messages.filter("notice: "), QStringList());
     }
 
+    void tabOrder_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("tab");      // the control that takes the focus on Tab
+        QTest::addColumn<QString>("backtab");  // and on Shift+Tab
+        QTest::newRow("Name") << "Edit1" << "Edit2" << "Button1";
+        QTest::newRow("Author") << "Edit2" << "Edit3" << "Edit1";
+        QTest::newRow("Date") << "Edit3" << "Button1" << "Edit2";
+        QTest::newRow("HERE") << "Button1" << "Edit1" << "Edit3";
+    }
+
+    // After a load, from each box clicked
     void tabOrder()
     {
-        f->w.enableInfoFields();
-        f->w.show();
+        QFETCH(QString, from);
+        QFETCH(QString, tab);
+        QFETCH(QString, backtab);
+        f->showAt({40, 30});
         f->w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f->w));
-        f->w.Edit1->setFocus();
-        for (QWidget* next : QList<QWidget*>{f->w.Edit2, f->w.Edit3, f->w.Button1, f->w.Edit1}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), next);
+        f->load(f->bench.put("song.mpt", module(0x2000, 300)));
+        QWidget* box = f->w.findChild<QWidget*>(from);
+        for (const auto& [key, next] : {std::pair(Qt::Key_Tab, tab), std::pair(Qt::Key_Backtab, backtab)}) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
+            QCOMPARE(QApplication::focusWidget(), box);
+            QTest::keyClick(box, key);
+            QCOMPARE(QApplication::focusWidget()->objectName(), next);
         }
     }
 
@@ -214,30 +221,45 @@ private slots:
         QCOMPARE(f->w.Edit1->text(), QString::fromUtf8("Tune\u0142"));
     }
 
-    void sameBytesAsThePlainConversion_data()
+    void saves_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("saveAs");
-        QTest::newRow("cmc") << "a.cmc" << false;
-        QTest::newRow("mpt") << "b.MPT" << true;
-        QTest::newRow("md1") << "c.md1" << false;
-        QTest::newRow("tmc") << "d.tmc" << true;
-        QTest::newRow("tm8") << "e.tm8" << false;
-        QTest::newRow("com") << "f.com" << true;
+        QTest::addColumn<QStringList>("texts");      // Name, Author, Date as typed
+        QTest::addColumn<QByteArrayList>("header");  // as the header holds them, in Windows-1250
+        QTest::addColumn<QString>("notice");         // what it names, after its first lines
+        const QStringList typed{u"Pięć"_qs, "Me", ""};
+        const QByteArrayList held{"Pi\xEA\xE6", "Me", ""};
+        QTest::newRow("cmc") << "a.cmc" << false << typed << held << "";
+        QTest::newRow("mpt") << "b.MPT" << true << typed << held << "";
+        QTest::newRow("md1") << "c.md1" << false << typed << held << "";
+        QTest::newRow("tmc, Japanese in the name")
+            << "d.tmc" << true << QStringList{u"Zażółć 日本"_qs, "", ""} << QByteArrayList{"Za\xBF\xF3\xB3\xE6 ??", "", ""}
+            << u"Name: \"Zażółć 日本\" is written as \"Zażółć ??\": '日' (U+65E5), '本' (U+672C)."_qs;
+        QTest::newRow("tm8, author and date")
+            << "e.tm8" << false << QStringList{"", u"Søren Ø ø"_qs, u"№ 5"_qs} << QByteArrayList{"", "S?ren ? ?", "? 5"}
+            << u"Author: \"Søren Ø ø\" is written as \"S?ren ? ?\": 'ø' (U+00F8), 'Ø' (U+00D8).\n"
+               u"Date: \"№ 5\" is written as \"? 5\": '№' (U+2116)."_qs;
+        QTest::newRow("com") << "f.com" << true << typed << held << "";
     }
 
-    // The window writes what the engine writes; its texts go in the 8-bit code page.
-    void sameBytesAsThePlainConversion()
+    // The window writes what the engine writes, its texts in the header's 8-bit code page.
+    // Before the save, one notice names the characters typed that the header cannot hold
+    // and what is written in their place.
+    void saves()
     {
         QFETCH(QString, file);
         QFETCH(bool, saveAs);
+        QFETCH(QStringList, texts);
+        QFETCH(QByteArrayList, header);
+        QFETCH(QString, notice);
         f->bench.putPlayers();
         const bool digi = file.endsWith(".md1");
         const std::string song = f->bench.put(file.toStdString(), module(0x2000, 300, 2));
         const std::string samples = f->bench.put("s.d15", d15(0x40, 288));
         f->load(song, digi ? std::optional(samples) : std::nullopt);
-        f->w.Edit1->setText(QString::fromUtf8("Pi\u0119\u0107"));
-        f->w.Edit2->setText("Me");
+        for (QLineEdit* box : {f->w.Edit1, f->w.Edit2, f->w.Edit3})
+            box->setText(texts.takeFirst());
         const std::string sap = f->bench.dir / "window.sap";
         if (saveAs) {
             f->dialogs.answers["SD"] << QString::fromStdString(sap);
@@ -248,12 +270,14 @@ private slots:
         }
         Bench plain;
         plain.putPlayers();
-        plain.window.name = "Pi\xEA\xE6";
-        plain.window.author = "Me";
+        for (std::string* text : {&plain.window.name, &plain.window.author, &plain.window.date})
+            *text = header.takeFirst().toStdString();
         const Bytes expected = plain.convert(file.toStdString(), module(0x2000, 300, 2),
                                              digi ? std::optional(d15(0x40, 288)) : std::nullopt);
         QVERIFY(readFile(sap) == expected);
-        QCOMPARE(f->dialogs.messages, QStringList());
+        QCOMPARE(f->dialogs.messages, notice.isEmpty() ? QStringList() : QStringList{
+            "notice: The SAP header holds the characters of the Windows-1250 code page only; each other character is "
+            "written as \"?\".\n\n" + notice});
     }
 };
 

@@ -1,5 +1,6 @@
 // The program's start-up as the entry runs it: a start-up failure, an exception in an
-// event handler, and the splash shown once over the main window.
+// event handler, the splash shown once over the main window, and file dialogs that keep
+// no settings.
 
 #include "Orx_a.h"
 #include "Orx_s.h"
@@ -7,6 +8,7 @@
 #include "window_fixture.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -149,10 +151,36 @@ private slots:
         QCOMPARE(shown.shows, 1);
         QCOMPARE(dialogs.messages, QStringList());
     }
+
+    // A run that uses each of Qt's file dialogs keeps nothing in the user's configuration
+    // folder (HOME and XDG_CONFIG_HOME lead into a folder of the test's own: main), and
+    // each dialog gives the file confirmed in it.
+    void dialogsWriteNoSettings()
+    {
+        const QString home = qEnvironmentVariable("HOME");
+        QFile module(home + "/song.mpt");
+        QVERIFY(module.open(QIODevice::WriteOnly));
+        TSW w;
+        QTimer confirm;
+        connect(&confirm, &QTimer::timeout, [] {
+            if (auto* qt = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                QTest::keyClick(qt, Qt::Key_Return);
+        });
+        confirm.start(10);
+        for (const auto& [dialog, file] : {std::pair(&w.OD, "song.mpt"), {&w.ODS, "song.d15"}, {&w.SD, "song.sap"}}) {
+            dialog->fileName = home + "/" + file;
+            QVERIFY(orvex::ui::QtDialogs().run(&w, *dialog));
+            QCOMPARE(dialog->fileName, home + "/" + file);
+        }
+        QVERIFY(!QFileInfo::exists(home + "/.config"));
+    }
 };
 
 int main(int argc, char** argv)
 {
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
     orvex::ui::Application app(argc, argv);
     StartupTest test;
     return QTest::qExec(&test, argc, argv);

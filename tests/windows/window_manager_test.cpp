@@ -1,15 +1,17 @@
 // Under a real window manager (wm_test.sh starts Xvfb and openbox and runs this once per
-// fresh start): the main window's and the about box's frames, title bars included, sit
-// in the middle of the screen, the about box at every showing, and each menu opens at
+// fresh start): the main window's, the about box's and the splash's frames, title bars
+// included, sit in the middle of the screen, the dialogs at every showing; each menu opens at
 // the frame's outer corner plus its title's place and addends, before and after the
 // window is moved. The frame is read from the window manager's own window around ours.
 
 #include "Orx_a.h"
+#include "Orx_s.h"
 #include "window_fixture.h"
 
 #include <QMenu>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 #include <QtGui/qguiapplication_platform.h>
@@ -60,12 +62,10 @@ private slots:
     void framedWindow()
     {
         support::WindowFixture f;
-        const struct {
-            Label* title;
-            QMenu* menu;
-            QPoint offset;
-        } menus[] = {{f.w.Label9, f.w.Filemen, {26, 46}}, {f.w.Label10, f.w.Optiomen, {71, 46}},
-                     {f.w.Label11, f.w.Helpmen, {138, 46}}};
+        const struct { Label* title; QMenu* menu; QPoint offset; } menus[] = {
+            {f.w.Label9, f.w.Filemen, {26, 46}},
+            {f.w.Label10, f.w.Optiomen, {71, 46}},
+            {f.w.Label11, f.w.Helpmen, {138, 46}}};
         // A menu is checked against the frame where it stood throughout the click: the
         // window manager may still be placing the window (then the click is repeated).
         auto checkMenus = [&] {
@@ -115,18 +115,29 @@ private slots:
         checkMenus();
     }
 
-    void aboutBox()
+    void dialogs_data()
     {
+        QTest::addColumn<bool>("splash");
+        QTest::newRow("about box") << false;
+        QTest::newRow("splash") << true;
+    }
+
+    void dialogs()
+    {
+        QFETCH(bool, splash);
         Tquill about;
+        Tscreen screen;
+        screen.Zegar->blockSignals(true);  // it stays until the test closes it
+        QDialog* shown = splash ? static_cast<QDialog*>(&screen) : &about;
         QPoint first;
         for (int showing = 0; showing < 2; ++showing) {
-            about.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&about));
-            QTRY_VERIFY(centred(about));
+            shown->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            QTRY_VERIFY(centred(*shown));
             if (showing == 0)
-                first = frameOf(about).topLeft();
-            QCOMPARE(frameOf(about).topLeft(), first);
-            about.hide();
+                first = frameOf(*shown).topLeft();
+            QCOMPARE(frameOf(*shown).topLeft(), first);
+            shown->hide();
             QTest::qWait(100);
         }
     }
