@@ -223,31 +223,6 @@ void TSW::setInfoFieldsEnabled(bool on)
         control->setEnabled(on);
 }
 
-// ------------------------------------------------------------------ the header's texts
-
-QString TSW::unheldCharacters() const
-{
-    QStringList lines;
-    const std::pair<const Label*, const QLineEdit*> boxes[] = {{Label2, Edit1}, {Label1, Edit2}, {Label3, Edit3}};
-    for (const auto& [caption, box] : boxes) {
-        std::u32string missing;
-        const std::string written = orvex::utf8ToWindows1250(box->text().toStdString(), &missing);
-        if (missing.empty())
-            continue;
-        QStringList named;
-        for (const char32_t character : missing)
-            named << QString::fromStdString(orvex::describeCharacter(character));
-        lines << QStringLiteral("%1 \"%2\" is written as \"%3\": %4.")
-                     .arg(caption->text(), box->text(), QString::fromStdString(orvex::windows1250ToUtf8(written)),
-                          named.join(QStringLiteral(", ")));
-    }
-    if (lines.isEmpty())
-        return {};
-    return QStringLiteral("The SAP header holds the characters of the Windows-1250 code page only; each other "
-                          "character is written as \"?\".\n\n")
-           + lines.join(QLatin1Char('\n'));
-}
-
 void TSW::noticeUnheldCharacters()
 {
     // Only before a save that goes ahead: with nothing loaded the save commands do nothing.

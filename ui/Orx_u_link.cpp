@@ -1,5 +1,6 @@
 // The main window's side of MainWindowLink: what the conversion reads and writes of
-// its boxes, value fields, dialogs and message boxes.
+// its boxes (and what of their texts the header cannot hold), value fields, dialogs and
+// message boxes.
 
 #include "Orx_u.h"
 
@@ -32,6 +33,31 @@ std::string toText8(const QString& text)
 }
 
 } // namespace
+
+// ------------------------------------------------------------------ the header's texts
+
+QString TSW::unheldCharacters() const
+{
+    QStringList lines;
+    const std::pair<const Label*, const QLineEdit*> boxes[] = {{Label2, Edit1}, {Label1, Edit2}, {Label3, Edit3}};
+    for (const auto& [caption, box] : boxes) {
+        std::u32string missing;
+        const std::string written = orvex::utf8ToWindows1250(box->text().toStdString(), &missing);
+        if (missing.empty())
+            continue;
+        QStringList named;
+        for (const char32_t character : missing)
+            named << QString::fromStdString(orvex::describeCharacter(character));
+        lines << QStringLiteral("%1 \"%2\" is written as \"%3\": %4.")
+                     .arg(caption->text(), box->text(), QString::fromStdString(orvex::windows1250ToUtf8(written)),
+                          named.join(QStringLiteral(", ")));
+    }
+    if (lines.isEmpty())
+        return {};
+    return QStringLiteral("The SAP header holds the characters of the Windows-1250 code page only; each other "
+                          "character is written as \"?\".\n\n")
+           + lines.join(QLatin1Char('\n'));
+}
 
 // ------------------------------------------------------------------ MainWindowLink
 
