@@ -1,8 +1,9 @@
 // Under a real window manager (wm_test.sh starts Xvfb and openbox and runs this once per
 // fresh start): the main window's, the about box's and the splash's frames, title bars
-// included, sit in the middle of the screen, the dialogs at every showing; each menu opens at
-// the frame's outer corner plus its title's place and addends, before and after the
-// window is moved. The frame is read from the window manager's own window around ours.
+// included, sit in the middle of the screen, the dialogs at every showing, and Escape does
+// not close them; each menu opens at the frame's outer corner plus its title's place and
+// addends, before and after the window is moved. The frame is read from the window
+// manager's own window around ours.
 
 #include "Orx_a.h"
 #include "Orx_s.h"
@@ -134,6 +135,8 @@ private slots:
             shown->show();
             QVERIFY(QTest::qWaitForWindowExposed(shown));
             QTRY_VERIFY(centred(*shown));
+            QTest::keyClick(shown, Qt::Key_Escape);  // which does not close it
+            QVERIFY(shown->isVisible());
             if (showing == 0)
                 first = frameOf(*shown).topLeft();
             QCOMPARE(frameOf(*shown).topLeft(), first);
