@@ -227,69 +227,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Holds{"samples_beside_their_module",
               [](Bench& b) {
-                  b.put("t/a.md1", module(0x2000, 300));
-                  b.put("t/A.d15", d15(0x50, 288));
-                  b.put("t/b.mpt", module(0x2000, 300));
-                  b.put("t/lone.d15", d15(0x50, 288));
+                  for (const char* name : {"t/a.md1", "t/b.mpt"})
+                      b.put(name, module(0x2000, 300));
+                  for (const char* name : {"t/A.d15", "t/lone.d15"})
+                      b.put(name, d15(0x50, 288));
                   b.put("t/readme.txt", bytesOf("notes"));
                   fs::create_directory(b.dir / "t/sub");
               },
-              {"@t/a.md1", "@t/A.d15", "@t/b.mpt", "@t/lone.d15", "@t/readme.txt", "@t/sub"},
-              0,
+              {"@t/a.md1", "@t/A.d15", "@t/b.mpt", "@t/lone.d15", "@t/readme.txt", "@t/sub"}, 0,
               "2 converted, 0 failed, 3 skipped",
               {"t/lone.d15\" is not a module: skipped.", "t/readme.txt\" is not a module", "t/sub\" is not a module"},
               {"t/a.SAP", "t/b.SAP"}},
-        Holds{"module_given_twice",
-              [](Bench& b) { b.put("a.mpt", module(0x2000, 300)); },
-              {"@a.mpt", "@a.mpt"},
-              0,
-              "1 converted, 0 failed",
-              {},
-              {"a.SAP"}},
+        Holds{"module_given_twice", [](Bench& b) { b.put("a.mpt", module(0x2000, 300)); }, {"@a.mpt", "@a.mpt"}, 0,
+              "1 converted, 0 failed", {}, {"a.SAP"}},
         Holds{"overlapping_folders",
-              [](Bench& b) {
-                  b.put("m/a.mpt", module(0x2000, 300));
-                  b.put("m/d/b.cmc", module(0x2000, 300));
-              },
-              {"-r", "@m", "@m/d", "@m/../m"},
-              0,
-              "2 converted, 0 failed",
-              {},
-              {"m/a.SAP", "m/d/b.SAP"}},
+              [](Bench& b) { b.put("m/a.mpt", module(0x2000, 300)), b.put("m/d/b.cmc", module(0x2000, 300)); },
+              {"-r", "@m", "@m/d", "@m/../m"}, 0, "2 converted, 0 failed", {}, {"m/a.SAP", "m/d/b.SAP"}},
         Holds{"clash_through_a_folder_link",
               [](Bench& b) {
-                  b.put("x/a.cmc", module(0x2000, 300));
-                  b.put("x/a.mpt", module(0x2000, 300));
-                  link(b, "x", "y");
+                  b.put("x/a.cmc", module(0x2000, 300)), b.put("x/a.mpt", module(0x2000, 300)), link(b, "x", "y");
               },
-              {"@x/a.cmc", "@y/a.mpt"},
-              1,
-              "0 converted, 2 failed",
-              {"y/a.mpt\" would all write the SAP file"},
-              {}},
+              {"@x/a.cmc", "@y/a.mpt"}, 1, "0 converted, 2 failed", {"y/a.mpt\" would all write the SAP file"}, {}},
         Holds{"clash_through_a_sap_link",
               [](Bench& b) {
-                  b.put("a.cmc", module(0x2000, 300));
-                  b.put("b.mpt", module(0x2000, 300));
-                  link(b, "a.SAP", "b.SAP");
+                  b.put("a.cmc", module(0x2000, 300)), b.put("b.mpt", module(0x2000, 300)), link(b, "a.SAP", "b.SAP");
               },
-              {"-r", "@."},
-              1,
-              "0 converted, 2 failed",
-              {"b.mpt\" would all write the SAP file"},
-              {}},
+              {"-r", "@."}, 1, "0 converted, 2 failed", {"b.mpt\" would all write the SAP file"}, {}},
         Holds{"clash_in_the_output_folder",
               [](Bench& b) {
-                  b.put("one/s/a.cmc", module(0x2000, 300));
-                  b.put("two/s/a.tmc", module(0x2000, 300));
-                  b.put("two/s/b.tmc", module(0x2000, 300));
+                  for (const char* name : {"one/s/a.cmc", "two/s/a.tmc", "two/s/b.tmc"})
+                      b.put(name, module(0x2000, 300));
                   fs::create_directory(b.dir / "out");
               },
-              {"-r", "@one", "@two", "-o", "@out"},
-              1,
-              "1 converted, 2 failed",
-              {"two/s/a.tmc\" would all write the SAP file"},
-              {"out/s", "out/s/b.SAP"}}),
+              {"-r", "@one", "@two", "-o", "@out"}, 1, "1 converted, 2 failed",
+              {"two/s/a.tmc\" would all write the SAP file"}, {"out/s", "out/s/b.SAP"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A disk whose writes fail when they reach it: each module fails with the system's

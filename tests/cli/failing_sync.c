@@ -5,34 +5,16 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-static int fails(int fd)
+static int flush(int fd, const char* name)
 {
     struct stat info;
-    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size % 2 == 1;
-}
-
-int fdatasync(int fd)
-{
-    static int (*real)(int);
-    if (fails(fd)) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size % 2 == 1) {
         errno = EIO;
         return -1;
     }
-    if (!real)
-        real = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
-    return real(fd);
+    return ((int (*)(int))dlsym(RTLD_NEXT, name))(fd);
 }
 
-int fsync(int fd)
-{
-    static int (*real)(int);
-    if (fails(fd)) {
-        errno = EIO;
-        return -1;
-    }
-    if (!real)
-        real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
-    return real(fd);
-}
+int fdatasync(int fd) { return flush(fd, "fdatasync"); }
+int fsync(int fd) { return flush(fd, "fsync"); }

@@ -50,8 +50,8 @@ struct Reader {
 // bytes behind its end are never written)
 std::string snapshot(const orvex::ConversionState& s, const orvex::PlainWindow& w)
 {
-    return std::string(s.ModuleImage.begin(), s.ModuleImage.begin() + static_cast<long>(s.imageEnd)) + "|" + std::to_string(s.imageEnd) + "|"
-           + std::to_string(s.moduleLoaded) + "|" + std::to_string(s.sampleSegment) + "|" + s.sourcePath + "|"
+    return std::string(s.ModuleImage.begin(), s.ModuleImage.begin() + static_cast<long>(s.imageEnd)) + "|"
+           + std::to_string(s.imageEnd) + "|" + std::to_string(s.moduleLoaded) + "|" + std::to_string(s.sampleSegment) + "|" + s.sourcePath + "|"
            + s.sizeText + "|" + w.name + "|" + w.author + "|" + w.date + "|" + w.formatValue + "|" + w.sizeValue + "|"
            + w.sapValue + "|" + std::to_string(w.infoEnabled) + "|" + w.odFileName;
 }
@@ -94,23 +94,17 @@ struct Input {
 Input decode(const std::uint8_t* data, std::size_t size)
 {
     Reader in{data, size};
-    Input i;
-    i.choices = in.byte();
-    i.output = in.byte();
-    i.commands = in.word();
+    Input i{in.byte(), in.byte(), in.word()};
     const std::size_t padding[3] = {2u * in.word(), 2u * in.word(), 2u * in.word()};
-    i.module = in.part();
-    i.samples = in.part();
-    i.player = in.part();
-    i.module.resize(i.module.size() + padding[0]);
-    i.samples.resize(i.samples.size() + padding[1]);
-    i.player.resize(i.player.size() + padding[2]);
-    i.window->name = textOf(in.part());
-    i.window->author = textOf(in.part());
-    i.window->date = textOf(in.part());
-    i.moduleName = textOf(in.part()).substr(0, 200);
-    i.outputName = textOf(in.part()).substr(0, 200);
+    for (int part = 0; part < 3; ++part) {
+        Bytes& bytes = part == 0 ? i.module : part == 1 ? i.samples : i.player;
+        bytes = in.part();
+        bytes.resize(bytes.size() + padding[part]);
+    }
+    for (std::string* text : {&i.window->name, &i.window->author, &i.window->date})
+        *text = textOf(in.part());
     for (std::string* name : {&i.moduleName, &i.outputName}) {
+        *name = textOf(in.part()).substr(0, 200);
         std::replace(name->begin(), name->end(), '/', '_');
         std::replace(name->begin(), name->end(), '\0', '_');
     }

@@ -132,7 +132,6 @@ private slots:
         QTest::newRow("folder dropped") << "load song.mpt, drop Edit1 players" << true << "mpt|300|n/o|Name|1|off|0";
         // The check mark and the two LEDs always agree; the caption beside them does nothing.
         QTest::newRow("dark LED") << "ledoff, caption" << false << "none|n/o|n/o|Name|0|on|0";
-        QTest::newRow("menu item twice") << "option, option" << false << atStart;
         QTest::newRow("menu item, lit LED, menu item") << "option, ledon, option" << false << "none|n/o|n/o|Name|0|on|0";
     }
 
@@ -230,7 +229,6 @@ private slots:
         QTest::addColumn<QString>("notice");         // what it names, after its first lines
         const QStringList typed{u"Pięć"_qs, "Me", ""};
         const QByteArrayList held{"Pi\xEA\xE6", "Me", ""};
-        QTest::newRow("cmc") << "a.cmc" << false << typed << held << "";
         QTest::newRow("mpt") << "b.MPT" << true << typed << held << "";
         QTest::newRow("md1") << "c.md1" << false << typed << held << "";
         QTest::newRow("tmc, Japanese in the name")
@@ -240,7 +238,6 @@ private slots:
             << "e.tm8" << false << QStringList{"", u"Søren Ø ø"_qs, u"№ 5"_qs} << QByteArrayList{"", "S?ren ? ?", "? 5"}
             << u"Author: \"Søren Ø ø\" is written as \"S?ren ? ?\": 'ø' (U+00F8), 'Ø' (U+00D8).\n"
                u"Date: \"№ 5\" is written as \"? 5\": '№' (U+2116)."_qs;
-        QTest::newRow("com") << "f.com" << true << typed << held << "";
     }
 
     // The window writes what the engine writes, its texts in the header's 8-bit code page.
