@@ -29,49 +29,32 @@ namespace {
 
 using orvex::ui::FileDialog;
 
-// The three file dialogs as the window stores them.
-FileDialog moduleDialog()
+// The three file dialogs as the window stores them. The module dialog accepts only an
+// existing file; the save dialog replaces an existing file without a question, and the
+// sample dialog accepts any name (the load reports a file that cannot be read).
+FileDialog fileDialog(const char* name, FileDialog::Kind kind, const char* filter, bool fileMustExist)
 {
     FileDialog d;
-    d.objectName = QStringLiteral("OD");
-    d.kind = FileDialog::Kind::Open;
-    d.filter = QStringLiteral(
-        "All supported types|*.CMC;*.MPT;*.MD1;*.TMC;*.TM8;*.COM|Chaos Music Composer|*.CMC|"
-        "Music Protracker 2.4, no Digi|*.MPT|Music Protracker 2.4, 1 Digi|*.MD1|"
-        "Theta Music Composer, mono|*.TMC|Theta Music Composer, stereo|*.TM8|Benjy Soundmonitor|*.COM");
-    d.fileMustExist = true;
-    return d;
-}
-
-FileDialog saveDialog()
-{
-    FileDialog d;
-    d.objectName = QStringLiteral("SD");
-    d.kind = FileDialog::Kind::Save;
-    d.filter = QStringLiteral("Slight Atari Player file|*.SAP");
-    // An existing file is replaced without a question; a new name is taken as typed.
+    d.objectName = QString::fromLatin1(name);
+    d.kind = kind;
+    d.filter = QString::fromLatin1(filter);
+    d.fileMustExist = fileMustExist;
     d.confirmOverwrite = false;
     return d;
 }
 
-FileDialog sampleDialog()
-{
-    FileDialog d;
-    d.objectName = QStringLiteral("ODS");
-    d.kind = FileDialog::Kind::Open;
-    d.filter = QStringLiteral("Samples for .MD1 file|*.D15");
-    // Any name is accepted; the load reports a file that cannot be read.
-    d.fileMustExist = false;
-    return d;
-}
+const char* const kModuleFilter =
+    "All supported types|*.CMC;*.MPT;*.MD1;*.TMC;*.TM8;*.COM|Chaos Music Composer|*.CMC|"
+    "Music Protracker 2.4, no Digi|*.MPT|Music Protracker 2.4, 1 Digi|*.MD1|"
+    "Theta Music Composer, mono|*.TMC|Theta Music Composer, stereo|*.TM8|Benjy Soundmonitor|*.COM";
 
 } // namespace
 
 TSW::TSW(QWidget* parent, orvex::ConversionState* state)
     : QWidget(parent),
-      OD(moduleDialog()),
-      SD(saveDialog()),
-      ODS(sampleDialog()),
+      OD(fileDialog("OD", FileDialog::Kind::Open, kModuleFilter, true)),
+      SD(fileDialog("SD", FileDialog::Kind::Save, "Slight Atari Player file|*.SAP", false)),
+      ODS(fileDialog("ODS", FileDialog::Kind::Open, "Samples for .MD1 file|*.D15", false)),
       state_(state ? state : &orvex::processState()),
       playerFolders_(orvex::defaultPlayerFolders())
 {

@@ -2,10 +2,9 @@
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QMouseEvent>
 #include <QPainter>
 
-Label::Label(QWidget* parent) : QWidget(parent)
+Label::Label(QWidget* parent) : Pressable(parent)
 {
     // Every mouse button reaches the press and release handlers; a label has no
     // context menu of its own.
@@ -75,19 +74,9 @@ void Label::paintEvent(QPaintEvent*)
     painter.drawText(rect(), flags, text_);
 }
 
-void Label::mousePressEvent(QMouseEvent* event)
-{
-    emit pressed(event->button());
-}
-
-void Label::mouseReleaseEvent(QMouseEvent* event)
-{
-    emit released(event->button());
-}
-
 void Label::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::FontChange)
         adjustSize();
-    QWidget::changeEvent(event);
+    Pressable::changeEvent(event);
 }

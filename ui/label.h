@@ -4,11 +4,12 @@
 // sized to its text in width, grayed and embossed while disabled, with its own font
 // colour and mouse press and release signals.
 
+#include "pressable.h"
+
 #include <QColor>
 #include <QString>
-#include <QWidget>
 
-class Label : public QWidget {
+class Label : public Pressable {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
     Q_PROPERTY(QColor fontColor READ fontColor WRITE setFontColor)
@@ -33,14 +34,8 @@ public:
     static QColor embossHighlight() { return QColor(255, 255, 255); }
     static QColor embossShadow() { return QColor(128, 128, 128); }
 
-signals:
-    void pressed(Qt::MouseButton button);
-    void released(Qt::MouseButton button);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -14,7 +14,7 @@ static void registerPictures()
 }
 Q_CONSTRUCTOR_FUNCTION(registerPictures)
 
-Picture::Picture(QWidget* parent) : QWidget(parent)
+Picture::Picture(QWidget* parent) : Pressable(parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
 }
@@ -71,12 +71,12 @@ void Picture::paintEvent(QPaintEvent*)
 void Picture::mousePressEvent(QMouseEvent* event)
 {
     pressedInside_ = true;
-    emit pressed(event->button());
+    Pressable::mousePressEvent(event);
 }
 
 void Picture::mouseReleaseEvent(QMouseEvent* event)
 {
-    emit released(event->button());
+    Pressable::mouseReleaseEvent(event);
     if (pressedInside_ && (clickButtons_ & event->button()) && rect().contains(event->position().toPoint()))
         emit clicked();
     pressedInside_ = false;

@@ -5,11 +5,12 @@
 // clicks are reported with the button. A layout file can name its picture by path
 // (a resource path such as ":/pictures/x.png", or a file).
 
+#include "pressable.h"
+
 #include <QImage>
 #include <QPixmap>
-#include <QWidget>
 
-class Picture : public QWidget {
+class Picture : public Pressable {
     Q_OBJECT
     Q_PROPERTY(QString picture READ picture WRITE setPicture)
     Q_PROPERTY(bool transparent READ isTransparent WRITE setTransparent)
@@ -35,8 +36,6 @@ public:
     Qt::MouseButtons clickButtons() const { return clickButtons_; }
 
 signals:
-    void pressed(Qt::MouseButton button);
-    void released(Qt::MouseButton button);
     void clicked();
 
 protected:

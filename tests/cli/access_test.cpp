@@ -71,7 +71,6 @@ struct Access {
 };
 
 const Access kAccess[] = {
-    {"own_file", 0755, 0640, false, ""},
     {"read_only_file", 0755, 0444, false, "Permission denied."},
     {"read_only_folder", 0555, 0644, false, "Permission denied."},
     {"others_private_file", 0777, 0600, true, "Permission denied."},

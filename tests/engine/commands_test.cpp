@@ -118,9 +118,8 @@ std::string textPart(const std::string& sapPath)
     return all.substr(0, all.find("\xFF\xFF"));
 }
 
-// A user's session, and what it leaves: the SAP files in the folder (by name, the text
-// part of each), the three boxes and how often the save dialog ran. No session shows an
-// error.
+// A user's session, and what it leaves: the SAP files (their text parts), the boxes and
+// how often the save dialog ran; never an error.
 struct Session {
     const char* label;
     std::function<void(Bench&)> steps;

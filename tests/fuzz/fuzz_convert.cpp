@@ -119,9 +119,7 @@ Input decode(const std::uint8_t* data, std::size_t size)
     return i;
 }
 
-struct Paths {
-    fs::path module, samples, output, players;
-};
+struct Paths { fs::path module, samples, output, players; };
 
 // The input's files in a fresh folder: the module, the samples, the player files and an
 // older output file, each unless the input leaves it out.

@@ -132,7 +132,6 @@ private slots:
         QTest::newRow("folder dropped") << "load song.mpt, drop Edit1 players" << true << "mpt|300|n/o|Name|1|off|0";
         // The check mark and the two LEDs always agree; the caption beside them does nothing.
         QTest::newRow("dark LED") << "ledoff, caption" << false << "none|n/o|n/o|Name|0|on|0";
-        QTest::newRow("menu item, lit LED, menu item") << "option, ledon, option" << false << "none|n/o|n/o|Name|0|on|0";
     }
 
     void states()
