@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -260,17 +259,13 @@ TEST_P(Sim65, SameRegistersMemoryAndCycles)
     const std::string theirs = runInSim65(program.host, ours.size(), theirCycles, ending);
     // Each dump: zero page and stack (512 bytes), then A, X, Y, P and S; at the end the data
     constexpr std::size_t kDumpSize = 517;
-    for (std::size_t k = 0; k < std::min(ours.size(), theirs.size()); k += kDumpSize) {
-        const std::string a = ours.substr(k, kDumpSize), b = theirs.substr(k, kDumpSize);
-        if (a == b)
-            continue;
-        const std::size_t at = std::mismatch(a.begin(), a.end(), b.begin()).first - a.begin();
-        const std::size_t sequence = k / kDumpSize;
-        FAIL() << "seed " << seed << ", "
-               << (sequence < program.sequences.size() ? "sequence " + std::to_string(sequence) + " (" + program.sequences[sequence] + ")"
-                                                       : std::string("the data at the end"))
-               << ": byte " << at << " of the dump is " << int(std::uint8_t(a[at])) << " here, "
-               << int(std::uint8_t(b[at])) << " in sim65 (bytes 512-516: A, X, Y, P, S)";
+    const auto at = std::mismatch(ours.begin(), ours.end(), theirs.begin(), theirs.end());
+    if (at.first != ours.end() && at.second != theirs.end()) {
+        const std::size_t sequence = std::min<std::size_t>((at.first - ours.begin()) / kDumpSize, program.sequences.size());
+        FAIL() << "seed " << seed << ", " << (sequence < program.sequences.size() ? "sequence " : "the data at the end")
+               << (sequence < program.sequences.size() ? std::to_string(sequence) + " (" + program.sequences[sequence] + ")" : "")
+               << ": byte " << at.first - ours.begin() - sequence * kDumpSize << " of the dump is " << int(std::uint8_t(*at.first))
+               << " here, " << int(std::uint8_t(*at.second)) << " in sim65 (bytes 512-516: A, X, Y, P, S)";
     }
     ASSERT_EQ(ending, "") << "seed " << seed << ", after sequence " << theirs.size() / kDumpSize;
     ASSERT_EQ(ours.size(), theirs.size()) << "seed " << seed;

@@ -1,7 +1,8 @@
 // The lengths found for test tunes of our own, against lengths worked out by hand, and
 // against libgme, an independent player: a tune that ends is silent there from its TIME
-// on, a looping one repeats there from its TIME on what it played one loop earlier. Then
-// the machine around the 6502, and the tunes that cannot be timed.
+// on, a looping one repeats there from its TIME on what it played one loop earlier. What
+// libgme plays of every format. Then the machine around the 6502, and the tunes that
+// cannot be timed.
 
 #include "atari.h"
 #include "support.h"
@@ -11,11 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
 using namespace support;
 using orvex::sap::TuneLength;
+using enum TuneLength::Kind;
 
 constexpr double kFrame = 312 * 114 / 1773447.0;  // seconds
 
@@ -43,49 +46,11 @@ struct Tune {
     const char* line;   // the TIME line written
 };
 
-void PrintTo(const Tune& t, std::ostream* out) { *out << t.name; }
-
-class Lengths : public ::testing::TestWithParam<Tune> {};
-
-TEST_P(Lengths, WithinTwoFrames)
-{
-    const Tune& t = GetParam();
-    const Bytes file = sapOf(t.name, t.speed);
-    const TuneLength length = orvex::sap::findLength(textOf(file), 20 * 60);
-    EXPECT_EQ(length.kind, t.kind) << length.problem;
-    EXPECT_NEAR(length.seconds, t.seconds, 2 * kFrame);
-    if (*t.line) {
-        EXPECT_EQ(orvex::sap::timeLine(length), t.line);
-    }
-}
-
-using enum TuneLength::Kind;
-
-INSTANTIATE_TEST_SUITE_P(
-    Tunes, Lengths,
-    ::testing::Values(
-        // 100 frames, then frames 100 to 249 again and again: the repetition begins at 250
-        Tune{"intro_loop.com", 1, Loops, 250 * kFrame, "TIME 00:05.014 LOOP\r\n"},
-        // the same, with a count that never repeats beside it
-        Tune{"counter.com", 1, Loops, 250 * kFrame, "TIME 00:05.014 LOOP\r\n"},
-        // notes for frames 0 to 197, silence from frame 198 on
-        Tune{"ends.com", 1, Ends, 198 * kFrame, "TIME 00:03.971\r\n"},
-        // a 24-bit shift register: nothing repeats within 20 minutes
-        Tune{"never.com", 1, Unknown, 0, ""},
-        // 15000 frames, 5 minutes, and over again
-        Tune{"long.com", 1, Loops, 15000 * kFrame, "TIME 05:00.838 LOOP\r\n"},
-        // the test players: 256 module bytes, 2 full calls each, then over again; the
-        // TMC tune at speed 2 (FASTPLAY 156) has two calls a frame and lasts as long
-        Tune{"fast.tmc", 2, Loops, 512 * kFrame, ""},
-        Tune{"typec.cmc", 1, Loops, 512 * kFrame, ""},
-        Tune{"stereo.tm8", 1, Loops, 512 * kFrame, ""}),
-    [](const auto& info) { return std::string(info.param.name).replace(std::string(info.param.name).find('.'), 1, "_"); });
-
 // What a frame of audio sounds like: its loudness (RMS, both channels) and its pitch (the
-// zero crossings of the left channel).
+// zero crossings of each channel).
 struct Sound {
     double rms;
-    int crossings;
+    int crossings, rightCrossings;
 };
 
 // libgme's audio of a tune, frame by frame.
@@ -102,25 +67,22 @@ std::vector<Sound> framesInGme(const Bytes& file, double seconds)
         std::vector<short> samples(2 * static_cast<std::size_t>(sampleAt(k + 1) - sampleAt(k)));
         gme_play(emu, static_cast<int>(samples.size()), samples.data());
         double sum = 0;
-        int crossings = 0;
+        int crossings[2] = {0, 0};
         for (std::size_t i = 0; i < samples.size(); ++i) {
             sum += double(samples[i]) * samples[i];
-            crossings += i >= 2 && i % 2 == 0 && (samples[i] >= 0) != (samples[i - 2] >= 0) ? 1 : 0;
+            crossings[i % 2] += i >= 2 && (samples[i] >= 0) != (samples[i - 2] >= 0) ? 1 : 0;
         }
-        frames.push_back({std::sqrt(sum / double(samples.size())), crossings});
+        frames.push_back({std::sqrt(sum / double(samples.size())), crossings[0], crossings[1]});
     }
+    EXPECT_EQ(gme_warning(emu), nullptr);
     gme_delete(emu);
     return frames;
 }
 
-class Agreement : public ::testing::TestWithParam<Tune> {};
-
-TEST_P(Agreement, WithLibgme)
+// libgme agrees: a tune that ends is silent there from its TIME on; in a looping one, each
+// frame from TIME on sounds as the frame one loop earlier did.
+void agreesWithLibgme(const Bytes& file, const TuneLength& length)
 {
-    const Tune& t = GetParam();
-    const Bytes file = sapOf(t.name, t.speed);
-    const TuneLength length = orvex::sap::findLength(textOf(file), 20 * 60);
-    ASSERT_TRUE(length.kind == Loops || length.kind == Ends);
     const std::vector<Sound> frames = framesInGme(file, length.seconds + 4);
     const auto frame = [](double seconds) { return static_cast<std::size_t>(std::lround(seconds / kFrame)); };
     const std::size_t at = frame(length.seconds);
@@ -130,8 +92,8 @@ TEST_P(Agreement, WithLibgme)
             EXPECT_LT(frames[f].rms, 33.0) << "frame " << f << " is not silent";  // -60 dBFS
         return;
     }
-    // From TIME on, each frame of a steady tone sounds as the frame one loop earlier did,
-    // within 2 frames (a frame where a note starts or stops holds part of each)
+    // Each frame of a steady tone, within 2 frames (a frame where a note starts or stops
+    // holds part of each)
     const std::size_t loop = frame(length.seconds - length.loopStart);
     ASSERT_GT(loop, 10u);
     const auto alike = [&](std::size_t f, std::size_t g) {
@@ -153,21 +115,95 @@ TEST_P(Agreement, WithLibgme)
         EXPECT_TRUE(sameAsLoopBefore(f)) << "frame " << f << " against one loop earlier";
     }
     EXPECT_GT(compared, 50u);
-    // Not earlier: before TIME a frame of the intro differs from one loop earlier
-    if (at - 2 >= loop + 2 && frame(length.loopStart) > 2) {
-        bool differs = false;
-        for (std::size_t f = loop + 2; f < at - 2; ++f)
-            differs = differs || !sameAsLoopBefore(f);
-        EXPECT_TRUE(differs) << "the loop began before TIME";
+}
+
+class Lengths : public ::testing::TestWithParam<Tune> {};
+
+TEST_P(Lengths, WithinTwoFramesAndAsLibgmePlays)
+{
+    const Tune& t = GetParam();
+    const Bytes file = sapOf(t.name, t.speed);
+    const TuneLength length = orvex::sap::findLength(textOf(file), 20 * 60);
+    EXPECT_EQ(length.kind, t.kind) << length.problem;
+    EXPECT_NEAR(length.seconds, t.seconds, 2 * kFrame);
+    if (*t.line) {
+        EXPECT_EQ(orvex::sap::timeLine(length), t.line);
     }
+    if (t.kind != Unknown && t.seconds < 60)
+        agreesWithLibgme(file, length);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Tunes, Agreement,
-    ::testing::Values(Tune{"intro_loop.com", 1, Loops, 0, ""}, Tune{"ends.com", 1, Ends, 0, ""},
-                      Tune{"counter.com", 1, Loops, 0, ""}, Tune{"fast.tmc", 2, Loops, 0, ""},
-                      Tune{"typec.cmc", 1, Loops, 0, ""}, Tune{"stereo.tm8", 1, Loops, 0, ""}),
+    Tunes, Lengths,
+    ::testing::Values(
+        // 100 frames, then frames 100 to 249 again and again: the repetition begins at 250
+        Tune{"intro_loop.com", 1, Loops, 250 * kFrame, "TIME 00:05.014 LOOP\r\n"},
+        // the same, with a count that never repeats beside it
+        Tune{"counter.com", 1, Loops, 250 * kFrame, "TIME 00:05.014 LOOP\r\n"},
+        // notes for frames 0 to 197, silence from frame 198 on
+        Tune{"ends.com", 1, Ends, 198 * kFrame, "TIME 00:03.971\r\n"},
+        // a 24-bit shift register: nothing repeats within 20 minutes
+        Tune{"never.com", 1, Unknown, 0, ""},
+        // 15000 frames, 5 minutes, and over again
+        Tune{"long.com", 1, Loops, 15000 * kFrame, "TIME 05:00.838 LOOP\r\n"},
+        // the test players: 256 module bytes, 2 full calls each, then over again; the
+        // TMC tune at speed 2 (FASTPLAY 156) has two calls a frame and lasts as long
+        Tune{"fast.tmc", 2, Loops, 512 * kFrame, ""},
+        Tune{"typec.cmc", 1, Loops, 512 * kFrame, ""},
+        Tune{"stereo.tm8", 1, Loops, 512 * kFrame, ""}),
     [](const auto& info) { return std::string(info.param.name).replace(std::string(info.param.name).find('.'), 1, "_"); });
+
+// Every format at both player addresses, played by libgme with test players that play
+// the module's bytes one a second as a tone (players/player.s): the pitch of each second
+// tells which byte was played and how the player's entries were called.
+struct PlayCase {
+    const char* label;
+    const char* extension;
+    std::uint16_t moduleStart;
+    std::uint8_t speed;
+    const char* players;   // the folder of player files
+    unsigned left[2];      // AUDF heard on the left in the first and in the second second
+    unsigned right[2];     // and on the right
+};
+
+class Playback : public ::testing::TestWithParam<PlayCase> {};
+
+TEST_P(Playback, PitchOfEachSecond)
+{
+    const PlayCase& c = GetParam();
+    Bench b;
+    for (const auto& file : std::filesystem::directory_iterator(c.players))
+        b.putPlayer(file.path().filename(), readFile(file.path()));
+    Bytes data = hex("28 38") + Bytes(62, 0x11);  // the tone bytes: 40 and 56
+    data[31] = c.speed;
+    const auto frames = framesInGme(b.convert(std::string("tone.") + c.extension, atariFile(c.moduleStart, data)), 2);
+    // A pure tone of a PAL POKEY at 64 kHz crosses zero twice in 2 * (AUDF + 1) ticks: in
+    // the 40 frames from 0.1 s into each second
+    const auto crossings = [](unsigned audf) { return 40 * kFrame * 1773447.0 / 28 / (audf + 1); };
+    for (std::size_t second = 0; second < 2; ++second) {
+        int left = 0, right = 0;
+        for (std::size_t f = 50 * second + 5; f < 50 * second + 45; ++f)
+            left += frames[f].crossings, right += frames[f].rightCrossings;
+        EXPECT_NEAR(left, crossings(c.left[second]), crossings(c.left[second]) * 0.02) << "second " << second;
+        EXPECT_NEAR(right, crossings(c.right[second]), crossings(c.right[second]) * 0.02) << "second " << second;
+    }
+    for (std::size_t f = 0; f < frames.size() && std::string(c.extension) != "tm8"; ++f)
+        EXPECT_EQ(frames[f].crossings, frames[f].rightCrossings) << "a mono tune, frame " << f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, Playback,
+    ::testing::Values(PlayCase{"cmc_0500", "cmc", 0x2000, 1, PLAYERS, {40, 56}, {40, 56}},
+                      PlayCase{"cmc_F500", "cmc", 0x0C00, 1, PLAYERS_F500, {40, 56}, {40, 56}},
+                      PlayCase{"mpt_0500", "mpt", 0x2000, 1, PLAYERS, {40, 56}, {40, 56}},
+                      PlayCase{"mpt_F500", "mpt", 0x0C00, 1, PLAYERS, {40, 56}, {40, 56}},
+                      PlayCase{"tmc1_0500", "tmc", 0x2000, 1, PLAYERS, {40, 56}, {40, 56}},
+                      PlayCase{"tmc3_0500", "tmc", 0x2000, 3, PLAYERS, {56, 72}, {56, 72}},
+                      PlayCase{"tmc4_0500", "tmc", 0x2000, 4, PLAYERS, {64, 80}, {64, 80}},
+                      PlayCase{"tmc2_F500", "tmc", 0x0C00, 2, PLAYERS, {48, 64}, {48, 64}},
+                      PlayCase{"tm8_2_0500", "tm8", 0x2000, 2, PLAYERS, {48, 64}, {97, 129}},
+                      PlayCase{"tm8_3_F500", "tm8", 0x0C00, 3, PLAYERS, {56, 72}, {113, 145}}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace
 
@@ -186,8 +222,6 @@ struct Untimed {
     TuneLength::Kind kind;
     const char* problem;
 };
-
-void PrintTo(const Untimed& u, std::ostream* out) { *out << u.label; }
 
 class NoLength : public ::testing::TestWithParam<Untimed> {};
 
@@ -241,28 +275,24 @@ TEST(Machine, ScanLinesRandomAndSound)
     EXPECT_EQ(cpu.cycles, 114u * 301);
     ASSERT_TRUE(cpu.step());      // LDA VCOUNT: line 301, halved
     EXPECT_EQ(cpu.a, 150);
-    ASSERT_TRUE(cpu.step());      // LDX RANDOM, LDY RANDOM 4 cycles later: two steps of the polynomial
-    ASSERT_TRUE(cpu.step());
+    ASSERT_TRUE(cpu.step() && cpu.step());  // LDX RANDOM, LDY RANDOM 4 cycles later: two steps apart
     EXPECT_NE(cpu.x, cpu.y);
     const std::uint8_t first = cpu.x;
     cpu.pc = 0x1006;
     cpu.cycles = 114 * 301 + 4 + 131071;  // a whole period of the polynomial later
     ASSERT_TRUE(cpu.step());
     EXPECT_EQ(cpu.x, first);
-    cpu.pc = 0x100C;
-    cpu.a = 0x77;
-    ASSERT_TRUE(cpu.step());      // STA $D212: the second chip's AUDF2
-    ASSERT_TRUE(cpu.step());      // STA $D302: plain memory
-    EXPECT_EQ(atari.pokey[1][2], 0x77);
-    EXPECT_EQ(atari.pokey[0][2], 0);
-    EXPECT_EQ(atari.peek(0xD302), 0x77);
-    // Without STEREO, $D212 is the one chip's AUDF2
-    image.stereo = false;
-    orvex::sap::Atari mono(image);
-    mono.cpu.pc = 0x100C;
-    mono.cpu.a = 0x66;
-    ASSERT_TRUE(mono.cpu.step());
-    EXPECT_EQ(mono.pokey[0][2], 0x66);
+    // STA $D212: the second chip's AUDF2, the one chip's without STEREO; STA $D302: memory
+    for (const bool stereo : {true, false}) {
+        image.stereo = stereo;
+        orvex::sap::Atari machine(image);
+        machine.cpu.pc = 0x100C;
+        machine.cpu.a = 0x77;
+        ASSERT_TRUE(machine.cpu.step() && machine.cpu.step());
+        EXPECT_EQ(machine.pokey[stereo ? 1 : 0][2], 0x77);
+        EXPECT_EQ(machine.pokey[stereo ? 0 : 1][2], 0);
+        EXPECT_EQ(machine.peek(0xD302), 0x77);
+    }
 }
 
 } // namespace

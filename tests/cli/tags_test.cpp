@@ -2,7 +2,7 @@
 // the SAP file replaced (--keep-tags); and the standard header. Every broken manifest is
 // refused before anything is written.
 
-#include "support.h"
+#include "convert.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,6 @@ struct Broken {
     const char* said;
 };
 
-void PrintTo(const Broken& b, std::ostream* out) { *out << b.label; }
-
 class BrokenManifest : public ::testing::TestWithParam<Broken> {};
 
 TEST_P(BrokenManifest, RefusedBeforeAnythingIsWritten)
@@ -40,7 +38,7 @@ TEST_P(BrokenManifest, RefusedBeforeAnythingIsWritten)
     if (c.manifest)
         b.put("meta/tags.csv", bytesOf(c.manifest));
     const auto before = b.dir.listing();
-    const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "--tags", b.dir / "meta/tags.csv", "-r", b.dir.path()});
+    const Outcome r = orvexConvert(b, {"--tags", "@meta/tags.csv", "-r", "@."});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.find("orvex-convert: "), 0u) << r.err;
     EXPECT_NE(r.err.find("\"" + (b.dir / "meta/tags.csv") + "\""), std::string::npos) << r.err;
@@ -80,8 +78,7 @@ TEST(Tags, ManifestInAnotherFolder)
                                    "../music/a.mpt,1999,\"Tune, with a comma\",\"Me \"\"and\"\" You\"\r\n"
                                    + (b.dir / "music/deep/b.cmc") + ",,Za\u017C\u00F3\u0142\u0107 \u65E5,\r\n"
                                    "../music/gone.mpt,,Gone,\r\n"));
-    const Outcome r = run({ORVEX_CONVERT, "-p", b.players, "--tags", b.dir / "meta/tags.csv", "-a", "Option", "-r",
-                           b.dir / "music"});
+    const Outcome r = orvexConvert(b, {"--tags", "@meta/tags.csv", "-a", "Option", "-r", "@music"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "orvex-convert: warning: \"" + (b.dir / "meta/tags.csv")
                          + "\" line 3: the name's character '\u65E5' (U+65E5) has no Windows-1250 form and is written as "
@@ -94,129 +91,85 @@ TEST(Tags, ManifestInAnotherFolder)
     EXPECT_EQ(textLines(b.dir / "music/c.SAP"), "AUTHOR  'Option'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n");
 }
 
-// For each field, the first source with a text wins: the manifest's cell, the option,
-// the SAP file replaced.
-struct Precedence {
+// Where a field's text comes from: the first source with a text wins, the manifest's cell,
+// the option, the SAP file replaced. Converted again with --keep-tags, in either style, a
+// file keeps its texts.
+struct Source {
     const char* label;
-    const char* cells;   // the row's name,author,date
+    const char* cells;                     // the manifest row's name,author,date (nullptr: no --tags)
+    const char* kept;                      // the lines of the SAP file there ("": none), or nullptr:
+    std::vector<std::string> first;        // the file of a first conversion with these options
     std::vector<std::string> options;
-    const char* kept;    // the lines of the SAP file replaced ("" none)
-    const char* lines;   // written
+    const char* lines;                     // written
+    const char* warned = "";
 };
 
-void PrintTo(const Precedence& p, std::ostream* out) { *out << p.label; }
+class Texts : public ::testing::TestWithParam<Source> {};
 
-class Sources : public ::testing::TestWithParam<Precedence> {};
-
-TEST_P(Sources, FirstTextWins)
+TEST_P(Texts, FirstTextWins)
 {
-    const Precedence& c = GetParam();
+    const Source& c = GetParam();
     Bench b;
     b.putPlayers();
-    const std::string song = b.put("song.mpt", module(0x2000, 300));
-    b.put("tags.csv", bytesOf(std::string("module,name,author,date\nsong.mpt,") + c.cells + "\n"));
-    if (*c.kept)
-        b.put("song.SAP", bytesOf(std::string("SAP\r\n") + c.kept + "TYPE B\r\n\xFF\xFF"));
-    std::vector<std::string> args = {ORVEX_CONVERT, "-p", b.players, "--tags", b.dir / "tags.csv", "--keep-tags"};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    args.push_back(song);
-    const Outcome r = run(args);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(textLines(b.dir / "song.SAP"), c.lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tags, Sources,
-    ::testing::Values(
-        Precedence{"manifest_over_all", "Cell,Cell,Cell", {"-n", "Opt", "-a", "Opt", "-d", "Opt"},
-                   "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n", "AUTHOR  'Cell'\r\nNAME  'Cell'\r\nDATE  'Cell'\r\n"},
-        Precedence{"option_over_kept", ",,", {"-n", "Opt", "-a", "Opt", "-d", "Opt"},
-                   "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n", "AUTHOR  'Opt'\r\nNAME  'Opt'\r\nDATE  'Opt'\r\n"},
-        Precedence{"kept_over_placeholder", ",,", {}, "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n",
-                   "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n"},
-        Precedence{"each_field_its_own", "Cell,,", {"-a", "Opt", "-d", ""}, "DATE \"Kept\"\r\nNAME \"K\"\r\n",
-                   "AUTHOR  'Opt'\r\nNAME  'Cell'\r\nDATE  'Kept'\r\n"},
-        Precedence{"placeholders_are_no_text", ",,", {}, "AUTHOR  'Unknown'\r\nNAME \"<?>\"\r\nDATE  'Unknown'\r\n",
-                   "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
-        Precedence{"nothing_anywhere", ",,", {}, "", "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-// Converted again with --keep-tags, in either style, a file keeps its texts.
-struct RoundTrip {
-    const char* label;
-    std::vector<std::string> first, again;  // options of the two runs
-    const char* lines;                      // after the second
-    const char* warned;                     // by the second ("" none)
-};
-
-void PrintTo(const RoundTrip& t, std::ostream* out) { *out << t.label; }
-
-class KeepTags : public ::testing::TestWithParam<RoundTrip> {};
-
-TEST_P(KeepTags, RoundTrip)
-{
-    const RoundTrip& c = GetParam();
-    Bench b;
-    b.putPlayers();
-    const std::string song = b.put("song.tmc", module(0x2000, 300, 2));
+    b.put("song.tmc", module(0x2000, 300, 2));
     const auto convert = [&](std::vector<std::string> options) {
-        std::vector<std::string> args = {ORVEX_CONVERT, "-p", b.players};
-        args.insert(args.end(), options.begin(), options.end());
-        args.push_back(song);
-        return run(args);
+        options.push_back("@song.tmc");
+        return orvexConvert(b, options);
     };
-    ASSERT_EQ(convert(c.first).status, 0);
-    const std::string first = textOf(readFile(b.dir / "song.SAP"));
-    const Outcome again = convert(c.again);
-    EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(again.err.empty(), !*c.warned) << again.err;
-    EXPECT_NE(again.err.find(c.warned), std::string::npos) << again.err;
-    EXPECT_EQ(textLines(b.dir / "song.SAP"), c.lines);
-    // Converted back, the first file again
-    if (*c.warned == '\0' && !c.again.empty() && c.first.size() > 2) {
-        std::vector<std::string> back = {"--keep-tags"};
-        if (c.first.back() == "--standard-header")
-            back.push_back("--standard-header");
-        EXPECT_EQ(convert(back).status, 0);
-        EXPECT_TRUE(textOf(readFile(b.dir / "song.SAP")) == first);
+    if (!c.kept)
+        ASSERT_EQ(convert(c.first).status, 0);
+    else if (*c.kept)
+        b.put("song.SAP", bytesOf(std::string("SAP\r\n") + c.kept + "TYPE B\r\n\xFF\xFF"));
+    std::vector<std::string> options = c.options;
+    if (c.cells) {
+        b.put("tags.csv", bytesOf(std::string("module,name,author,date\nsong.tmc,") + c.cells + "\n"));
+        options.insert(options.begin(), {"--tags", "@tags.csv"});
     }
+    const Outcome r = convert(options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.empty(), !*c.warned) << r.err;
+    EXPECT_NE(r.err.find(c.warned), std::string::npos) << r.err;
+    EXPECT_EQ(textLines(b.dir / "song.SAP"), c.lines);
 }
 
+const std::vector<std::string> kOptions = {"--keep-tags", "-n", "Opt", "-a", "Opt", "-d", "Opt"};
 const std::vector<std::string> kTexts = {"-n", "Tune", "-a", "It's me", "-d", "1999"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Tags, KeepTags,
+    Tags, Texts,
     ::testing::Values(
-        RoundTrip{"apostrophes_to_standard", kTexts, {"--keep-tags", "--standard-header"},
-                  "AUTHOR \"It's me\"\r\nNAME \"Tune\"\r\nDATE \"1999\"\r\n", ""},
-        RoundTrip{"standard_to_apostrophes", {"-n", "Tune", "-a", "It's me", "-d", "1999", "--standard-header"},
-                  {"--keep-tags"}, "AUTHOR  'It's me'\r\nNAME  'Tune'\r\nDATE  '1999'\r\n", ""},
-        RoundTrip{"placeholders_to_standard", {}, {"--keep-tags", "--standard-header"},
-                  "AUTHOR \"<?>\"\r\nNAME \"<?>\"\r\nDATE \"<?>\"\r\n", ""},
-        RoundTrip{"placeholders_to_apostrophes", {"--standard-header"}, {"--keep-tags"},
-                  "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n", ""},
-        RoundTrip{"code_page_to_ascii", {"-n", "Za\u017C\u00F3\u0142\u0107"}, {"--keep-tags", "--standard-header"},
-                  "AUTHOR \"<?>\"\r\nNAME \"Zazolc\"\r\nDATE \"<?>\"\r\n",
-                  "warning: the SAP file \"/"},
-        RoundTrip{"not_kept_without_the_option", kTexts, {}, "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n", ""}),
+        Source{"manifest_over_all", "Cell,Cell,Cell", "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n", {}, kOptions,
+               "AUTHOR  'Cell'\r\nNAME  'Cell'\r\nDATE  'Cell'\r\n"},
+        Source{"option_over_kept", ",,", "AUTHOR  'Kept'\r\nNAME  'Kept'\r\nDATE  'Kept'\r\n", {}, kOptions,
+               "AUTHOR  'Opt'\r\nNAME  'Opt'\r\nDATE  'Opt'\r\n"},
+        Source{"each_field_its_own", "Cell,,", "DATE \"Kept\"\r\nNAME \"K\"\r\n", {}, {"--keep-tags", "-a", "Opt", "-d", ""},
+               "AUTHOR  'Opt'\r\nNAME  'Cell'\r\nDATE  'Kept'\r\n"},
+        Source{"placeholders_are_no_text", ",,", "AUTHOR  'Unknown'\r\nNAME \"<?>\"\r\nDATE  'Unknown'\r\n", {}, {"--keep-tags"},
+               "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
+        Source{"nothing_anywhere", ",,", "", {}, {"--keep-tags"}, "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
+        Source{"kept_apostrophes_to_standard", nullptr, nullptr, kTexts, {"--keep-tags", "--standard-header"},
+               "AUTHOR \"It's me\"\r\nNAME \"Tune\"\r\nDATE \"1999\"\r\n"},
+        Source{"kept_standard_to_apostrophes", nullptr, nullptr, {"-n", "Tune", "-a", "It's me", "-d", "1999", "--standard-header"},
+               {"--keep-tags"}, "AUTHOR  'It's me'\r\nNAME  'Tune'\r\nDATE  '1999'\r\n"},
+        Source{"kept_placeholders_to_standard", nullptr, nullptr, {}, {"--keep-tags", "--standard-header"},
+               "AUTHOR \"<?>\"\r\nNAME \"<?>\"\r\nDATE \"<?>\"\r\n"},
+        Source{"kept_placeholders_to_apostrophes", nullptr, nullptr, {"--standard-header"}, {"--keep-tags"},
+               "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
+        Source{"kept_code_page_to_ascii", nullptr, nullptr, {"-n", "Za\u017C\u00F3\u0142\u0107"}, {"--keep-tags", "--standard-header"},
+               "AUTHOR \"<?>\"\r\nNAME \"Zazolc\"\r\nDATE \"<?>\"\r\n", "warning: the SAP file \"/"},
+        Source{"not_kept_without_the_option", nullptr, nullptr, kTexts, {}, "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// What --standard-header cannot write: a double quote. From an option it is a usage
-// error; from the manifest, a control character too fails the module, naming the row.
+// Texts from the manifest that a header cannot carry fail their modules, naming the row:
+// a double quote in the standard style, a control character.
 TEST(Tags, TextsRefused)
 {
     Bench b;
     b.putPlayers();
     const std::string song = b.put("song.mpt", module(0x2000, 300)), other = b.put("other.mpt", module(0x2000, 300));
     b.put("tags.csv", bytesOf("module,name,author\nsong.mpt,\"Say \"\"hi\"\"\",Me\nother.mpt,\"two\nlines\",\n"));
-    b.put("junk.SAP", bytesOf("not a SAP file"));
     const auto before = b.dir.listing();
-    const Outcome option = run({ORVEX_CONVERT, "-p", b.players, "--standard-header", "-n", "Say \"hi\"", song});
-    EXPECT_EQ(option.status, 2);
-    EXPECT_NE(option.err.find("the name holds a double quote, which the standard SAP header cannot carry"),
-              std::string::npos) << option.err;
-    const Outcome cells =
-        run({ORVEX_CONVERT, "-j", "1", "-p", b.players, "--standard-header", "--tags", b.dir / "tags.csv", song, other});
+    const Outcome cells = orvexConvert(b, {"-j", "1", "--standard-header", "--tags", "@tags.csv", song, other});
     EXPECT_EQ(cells.status, 1);
     const std::string manifest = "\"" + (b.dir / "tags.csv") + "\"";
     EXPECT_EQ(cells.err, "orvex-convert: Cannot convert the module \"" + song + "\": " + manifest
@@ -225,12 +178,6 @@ TEST(Tags, TextsRefused)
                              + " line 3: the name holds the control character 0x0A, which a SAP header line cannot carry.\n"
                                "orvex-convert: 0 converted, 2 failed\n");
     EXPECT_EQ(b.dir.listing(), before);
-    // A file in the way that is no SAP file: a warning, and the placeholders
-    const Outcome junk = run({ORVEX_CONVERT, "-p", b.players, "--keep-tags", "-o", b.dir / "junk.SAP", song});
-    EXPECT_EQ(junk.status, 0);
-    EXPECT_EQ(junk.err, "orvex-convert: warning: the SAP file \"" + (b.dir / "junk.SAP")
-                            + "\": no texts to keep: it does not begin with a SAP header\n");
-    EXPECT_EQ(textLines(b.dir / "junk.SAP"), "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n");
 }
 
 } // namespace

@@ -24,8 +24,6 @@ struct LoadCase {
     std::size_t imageEnd;
 };
 
-void PrintTo(const LoadCase& c, std::ostream* out) { *out << c.label; }
-
 class Loading : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(Loading, ImageAndFields)
@@ -72,8 +70,6 @@ struct SampleCase {
     std::size_t declared;  // bytes from the segment's start to its end
     bool warned;
 };
-
-void PrintTo(const SampleCase& c, std::ostream* out) { *out << c.label; }
 
 class Samples : public ::testing::TestWithParam<SampleCase> {};
 
@@ -128,8 +124,6 @@ struct Session {
     int saveDialogRuns;
 };
 
-void PrintTo(const Session& s, std::ostream* out) { *out << s.label; }
-
 class Sessions : public ::testing::TestWithParam<Session> {};
 
 TEST_P(Sessions, FilesAndBoxes)
@@ -179,13 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
                     b.saveAs("second.sap");
                     b.converter.SaveSAPfile();
                 }, {{"a.SAP", header("Unknown", "Unknown", "<?>", 'B') + kComLines}}, "Unknown|Unknown|<?>", 0},
-        Session{"info_clear_empties_the_boxes", [](Bench& b) {
-                    b.window.name = "Old";
-                    b.window.infoClear = true;
-                    b.load(b.put("tunes/song.tm8", module(0x2000, 300, 1)));
-                    b.converter.SaveSAPfile();
-                }, {{"tunes/song.SAP", header("Unknown", "Unknown", "<?>", 'B') + "STEREO\r\nINIT 04F5\r\nPLAYER 0503\r\n"}},
-                "Unknown|Unknown|<?>", 0},
         // An .MD1 save goes beside the module, wherever its samples came from.
         Session{"samples_from_elsewhere", [](Bench& b) {
                     b.load(b.put("music/song.md1", module(0x4000, 300)), b.put("elsewhere/drums.d15", d15(0x30, 288)));

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <sstream>
 
 namespace {
 
@@ -78,8 +77,6 @@ struct FormatCase {
     const char* lines;       // the lines after SONGS
     const char* segments;    // behind the module: sample segment header, generated segment header and code
 };
-
-void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.label; }
 
 class Formats : public ::testing::TestWithParam<FormatCase> {};
 

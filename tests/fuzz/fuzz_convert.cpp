@@ -79,7 +79,7 @@ void checkWritten(const orvex::ConversionState& s, const orvex::PlainWindow& w, 
 }
 
 const char* const kExtensions[] = {"cmc", "mpt", "md1", "tmc", "tm8", "com", "", "d15"};
-TempDir* base;
+TempDir base;  // the folder of every run's files, removed at exit
 
 // What one input asks: the files' bytes and names, the boxes' texts, which files are
 // missing, the option, and four commands.
@@ -125,7 +125,7 @@ struct Paths { fs::path module, samples, output, players; };
 // older output file, each unless the input leaves it out.
 Paths placeFiles(const Input& i)
 {
-    const fs::path root = base->path() / "run";
+    const fs::path root = base.path() / "run";
     fs::remove_all(root);
     for (const char* folder : {"songs", "samples", "players", "out"})
         fs::create_directories(root / folder);
@@ -160,14 +160,14 @@ void checkCommand(unsigned command, const orvex::ConversionState& state, const o
     if (saved) {
         const fs::path written = window.sdFileName;
         checkWritten(state, window, readFile(written));
-        const std::string name = written.lexically_relative(base->path()).string();
-        auto after = base->listing(), expected = files;
+        const std::string name = written.lexically_relative(base.path()).string();
+        auto after = base.listing(), expected = files;
         after.erase(name);
         expected.erase(name);
         check(after == expected, "a save changed a file besides the SAP file");
         return;
     }
-    check(base->listing() == files, "a command that wrote no SAP file changed the disk");
+    check(base.listing() == files, "a command that wrote no SAP file changed the disk");
     if (command != 0)
         check(snapshot(state, window) == before, "a command without effect changed the state");
     const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(paths.module), "md1");
@@ -189,7 +189,7 @@ void run(const std::uint8_t* data, std::size_t size)
     for (int step = 0; step < 4; ++step) {
         const unsigned command = input.commands >> (4 * step) & 15;
         const std::string before = snapshot(*state, window);
-        const auto files = base->listing();
+        const auto files = base.listing();
         const std::size_t messages = window.errors.size();
         window.moduleAnswer = command == 0 ? std::optional(paths.module.string()) : std::nullopt;
         window.saveAnswer = command == 2 ? std::optional(paths.output.string()) : std::nullopt;
@@ -204,13 +204,6 @@ void run(const std::uint8_t* data, std::size_t size)
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    base = new TempDir;
-    std::atexit([] { delete base; });
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

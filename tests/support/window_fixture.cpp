@@ -31,11 +31,9 @@ void WindowFixture::showAt(QPoint corner)
     QTRY_COMPARE(w.frameGeometry().topLeft(), corner);
 }
 
-void WindowFixture::load(const std::string& module, std::optional<std::string> samples)
+void WindowFixture::load(const std::string& module)
 {
     dialogs.answers["OD"] << QString::fromStdString(module);
-    if (samples)
-        dialogs.answers["ODS"] << QString::fromStdString(*samples);
     w.LoadAtariMSX1->trigger();
 }
 

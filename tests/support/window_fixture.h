@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <map>
-#include <optional>
 
 namespace support {
 
@@ -34,8 +33,8 @@ struct WindowFixture {
 
     // Shows the window with its outer top-left corner at `corner`.
     void showAt(QPoint corner);
-    // "Load Atari MSX" with the module (and the samples, or the dialog cancelled)
-    void load(const std::string& module, std::optional<std::string> samples = std::nullopt);
+    // "Load Atari MSX" with the module (and the samples queued for their dialog, if any)
+    void load(const std::string& module);
 };
 
 } // namespace support

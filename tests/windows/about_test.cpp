@@ -1,6 +1,6 @@
 // The about box: where the timers' ticks take the rainbow, the scroller and the logos,
-// the mouse on the picture and on the hot spot, closing and reopening; the pictures drawn
-// transparent, and the rainbow bitmap that the about box reads.
+// the mouse on the picture and on the hot spot, closing and reopening; and the rainbow
+// bitmap that the about box reads.
 // Mouse events go through the window to the control under the pointer, as a user's do.
 #define QTEST_QPA_MOUSE_HANDLING
 
@@ -22,6 +22,7 @@ class AboutTest : public QObject {
     // The tests call the handlers tick by tick; the real timers keep their enabled
     // state but their ticks are held back.
     void tick(void (Tquill::*handler)(), int times) { while (times-- > 0) (q.get()->*handler)(); }
+    bool shown() { q->show(); return QTest::qWaitForWindowExposed(q.get()); }
 
 private slots:
     void init()
@@ -32,21 +33,13 @@ private slots:
     }
     void cleanup() { q.reset(); }
 
-    void rainbow_data()
-    {
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<int>("top");
-        QTest::newRow("1") << 1 << -1;
-        QTest::newRow("275") << 275 << -275;
-        QTest::newRow("276") << 276 << -20;
-    }
-
+    // The rainbow moves up a row a tick; the tick after the 275th puts it back at -20.
     void rainbow()
     {
-        QFETCH(int, ticks);
-        QFETCH(int, top);
-        tick(&Tquill::Timer1Timer, ticks);
-        QCOMPARE(q->RB->y(), top);
+        for (const auto& [ticks, top] : {std::pair(1, -1), {274, -275}, {1, -20}}) {
+            tick(&Tquill::Timer1Timer, ticks);
+            QCOMPARE(q->RB->y(), top);
+        }
     }
 
     void hiddenScreen_data()
@@ -92,8 +85,7 @@ private slots:
         QFETCH(Qt::MouseButton, button);
         QFETCH(QPoint, at);
         QFETCH(bool, hotSpot);
-        q->show();
-        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QVERIFY(shown());
         QTest::mousePress(q->Image1, button, {}, at);
         QCOMPARE(q->Timer1->isActive(), hotSpot);
         QTest::mouseRelease(q->Image1, button, {}, at);
@@ -106,8 +98,7 @@ private slots:
     // A press whose release cannot come because the window hides counts as released.
     void hiddenWhilePressed()
     {
-        q->show();
-        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QVERIFY(shown());
         QTest::mousePress(q->Image1, Qt::LeftButton, {}, QPoint(100, 100));
         QVERIFY(!q->Timer1->isActive());
         q->hide();
@@ -124,31 +115,6 @@ private slots:
         QCOMPARE(text.pixelColor(0, 0).alpha(), 0);                    // a space
     }
 
-    // The pictures drawn transparent: no alpha channel, the colour of the bottom-left
-    // pixel shows nothing.
-    void pictures_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QColor>("key");
-        const QColor white(255, 255, 255), olive(128, 128, 0);
-        QTest::newRow("SAP logo") << ":/pictures/logo_sap.png" << QSize(149, 42) << white;
-        QTest::newRow("word logo") << ":/pictures/logo_word.png" << QSize(91, 28) << white;
-        QTest::newRow("LED on") << ":/pictures/ledon.png" << QSize(32, 16) << olive;
-        QTest::newRow("LED off") << ":/pictures/ledoff.png" << QSize(32, 16) << olive;
-    }
-
-    void pictures()
-    {
-        QFETCH(QString, path);
-        QFETCH(QSize, size);
-        QFETCH(QColor, key);
-        const QImage image(path);
-        QCOMPARE(image.size(), size);
-        QVERIFY(!image.hasAlphaChannel());
-        QCOMPARE(image.pixelColor(0, image.height() - 1), key);
-    }
-
     // RB jumps from -275 back to -20: the rainbow must repeat every 256 rows.
     void rainbowPeriod()
     {
@@ -161,15 +127,13 @@ private slots:
     // again; its timers run on meanwhile.
     void reopen()
     {
-        q->show();
-        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QVERIFY(shown());
         q->Image2Click();
         tick(&Tquill::scrollometrTimer, 30);
         const QPoint scroll = q->scroll->pos(), logo = q->logo->pos();
         q->close();
         QVERIFY(q->Timer1->isActive() && q->scrollometr->isActive());
-        q->show();
-        QVERIFY(QTest::qWaitForWindowExposed(q.get()));
+        QVERIFY(shown());
         QVERIFY(q->Panel2->isVisible() && !q->Panel1->isVisible());
         QCOMPARE(q->scroll->pos(), scroll);
         QCOMPARE(q->logo->pos(), logo);

@@ -1,14 +1,12 @@
-// The main window as the user works it: the label menu bar, the bevels, the option and its
+// The main window as the user works it: the bevels, the pictures, the option and its
 // LEDs, the states of the info and value areas after loads, drops and saves, the tab
 // order, the characters the header cannot hold, and saves equal to the plain conversion.
 
-#include "frame.h"
 #include "window_fixture.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMenu>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QUrl>
@@ -41,65 +39,45 @@ class MainWindowTest : public QObject {
 
 private slots:
     void init() { f = std::make_unique<WindowFixture>(); }
-    void cleanup()
-    {
-        while (QWidget* popup = QApplication::activePopupWidget())
-            popup->close();
-        f.reset();
-    }
-
-    void menus_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<Qt::MouseButton>("button");
-        // Of the menu from its title on the screen; the offscreen frame is 2 pixels wide.
-        QTest::addColumn<QPoint>("offset");
-        QTest::newRow("FILE left") << "FILE" << Qt::LeftButton << QPoint(8, 33);
-        QTest::newRow("OPTIONS middle") << "OPTIONS" << Qt::MiddleButton << QPoint(13, 33);
-        QTest::newRow("HELP right") << "HELP" << Qt::RightButton << QPoint(8, 33);
-    }
-
-    // Navy while pressed, black after the release, and the menu just below its title,
-    // also after the window has moved.
-    void menus()
-    {
-        QFETCH(QString, title);
-        QFETCH(Qt::MouseButton, button);
-        QFETCH(QPoint, offset);
-        Label* label = title == "FILE" ? f->w.Label9 : title == "OPTIONS" ? f->w.Label10 : f->w.Label11;
-        QMenu* menu = title == "FILE" ? f->w.Filemen : title == "OPTIONS" ? f->w.Optiomen : f->w.Helpmen;
-        for (const QPoint corner : {QPoint(40, 30), QPoint(250, 170)}) {
-            f->showAt(corner);
-            QTest::mousePress(label, button, {}, QPoint(3, 3));
-            QCOMPARE(label->fontColor(), QColor(0, 0, 128));
-            QVERIFY(!menu->isVisible());
-            QTest::mouseRelease(label, button, {}, QPoint(3, 3));
-            QCOMPARE(label->fontColor(), QColor(0, 0, 0));
-            QTRY_VERIFY(menu->isVisible());
-            QCOMPARE(menu->frameGeometry().topLeft(), label->mapToGlobal(QPoint(0, 0)) + offset);
-            menu->close();
-        }
-    }
-
-    void bevels_data()
-    {
-        QTest::addColumn<QPoint>("shadow");  // a point of the top or left line
-        QTest::addColumn<QPoint>("light");   // and of the bottom or right line
-        QTest::newRow("info, top and bottom") << QPoint(60, 32) << QPoint(60, 117);
-        QTest::newRow("info, left and right") << QPoint(8, 100) << QPoint(224, 100);
-        QTest::newRow("values, top and bottom") << QPoint(300, 32) << QPoint(300, 117);
-        QTest::newRow("values, left and right") << QPoint(232, 100) << QPoint(328, 100);
-    }
+    void cleanup() { f.reset(); }
 
     // The bevels around the info and the value areas, as the window shows them: single
     // lowered lines, shadow on the top and left, light on the bottom and right.
     void bevels()
     {
-        QFETCH(QPoint, shadow);
-        QFETCH(QPoint, light);
         const QImage window = f->w.grab().toImage();
-        QCOMPARE(window.pixelColor(shadow), QColor(128, 128, 128));
-        QCOMPARE(window.pixelColor(light), QColor(255, 255, 255));
+        // Of each area, a point of the top or left line and one of the bottom or right line
+        const QPoint lines[][2] = {{{60, 32}, {60, 117}}, {{8, 100}, {224, 100}},      // info
+                                   {{300, 32}, {300, 117}}, {{232, 100}, {328, 100}}};  // values
+        for (const auto& [shadow, light] : lines) {
+            QCOMPARE(window.pixelColor(shadow), QColor(128, 128, 128));
+            QCOMPARE(window.pixelColor(light), QColor(255, 255, 255));
+        }
+    }
+
+    // The pictures drawn transparent: where a picture has its key colour (that of its
+    // bottom-left pixel), or the control is larger than the picture, the window shows
+    // what lies behind it; elsewhere the picture.
+    void transparentPictures()
+    {
+        f->showAt({40, 30});
+        const QColor white(255, 255, 255), olive(128, 128, 0);
+        const std::pair<Picture*, QColor> pictures[] = {{f->w.Image2, white}, {f->w.Image4, white}, {f->w.ledoff, olive}};
+        for (const auto& [picture, key] : pictures) {
+            for (const auto& other : pictures)
+                other.first->hide();
+            const QImage own(picture->picture()), behind = f->w.grab().toImage();
+            picture->show();
+            const QImage shown = f->w.grab().toImage();
+            QCOMPARE(own.pixelColor(0, own.height() - 1), key);
+            for (int y = 0; y < picture->height(); ++y) {
+                for (int x = 0; x < picture->width(); ++x) {
+                    const QPoint at = picture->mapTo(&f->w, QPoint(x, y));
+                    const bool clear = !own.valid(x, y) || own.pixelColor(x, y) == key;
+                    QCOMPARE(shown.pixelColor(at), clear ? behind.pixelColor(at) : own.pixelColor(x, y));
+                }
+            }
+        }
     }
 
     void states_data()
@@ -180,33 +158,23 @@ private slots:
         QCOMPARE(f->dialogs.messages.filter("notice: "), QStringList());
     }
 
-    void tabOrder_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("tab");      // the control that takes the focus on Tab
-        QTest::addColumn<QString>("backtab");  // and on Shift+Tab
-        QTest::newRow("Name") << "Edit1" << "Edit2" << "Button1";
-        QTest::newRow("Author") << "Edit2" << "Edit3" << "Edit1";
-        QTest::newRow("Date") << "Edit3" << "Button1" << "Edit2";
-        QTest::newRow("HERE") << "Button1" << "Edit1" << "Edit3";
-    }
-
-    // After a load, from each box clicked
+    // After a load, from each box clicked: the control that takes the focus on Tab, Shift+Tab
     void tabOrder()
     {
-        QFETCH(QString, from);
-        QFETCH(QString, tab);
-        QFETCH(QString, backtab);
         f->showAt({40, 30});
         f->w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f->w));
         f->load(f->bench.put("song.mpt", module(0x2000, 300)));
-        QWidget* box = f->w.findChild<QWidget*>(from);
-        for (const auto& [key, next] : {std::pair(Qt::Key_Tab, tab), std::pair(Qt::Key_Backtab, backtab)}) {
-            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
-            QCOMPARE(QApplication::focusWidget(), box);
-            QTest::keyClick(box, key);
-            QCOMPARE(QApplication::focusWidget()->objectName(), next);
+        const char* order[][3] = {{"Edit1", "Edit2", "Button1"}, {"Edit2", "Edit3", "Edit1"},
+                                  {"Edit3", "Button1", "Edit2"}, {"Button1", "Edit1", "Edit3"}};
+        for (const auto& [from, tab, backtab] : order) {
+            QWidget* box = f->w.findChild<QWidget*>(from);
+            for (const auto& [key, next] : {std::pair(Qt::Key_Tab, tab), std::pair(Qt::Key_Backtab, backtab)}) {
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
+                QCOMPARE(QApplication::focusWidget(), box);
+                QTest::keyClick(box, key);
+                QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
+            }
         }
     }
 
@@ -229,7 +197,6 @@ private slots:
         const QStringList typed{u"Pięć"_qs, "Me", ""};
         const QByteArrayList held{"Pi\xEA\xE6", "Me", ""};
         QTest::newRow("mpt") << "b.MPT" << true << typed << held << "";
-        QTest::newRow("md1") << "c.md1" << false << typed << held << "";
         QTest::newRow("tmc, Japanese in the name")
             << "d.tmc" << true << QStringList{u"Zażółć 日本"_qs, "", ""} << QByteArrayList{"Za\xBF\xF3\xB3\xE6 ??", "", ""}
             << u"Name: \"Zażółć 日本\" is written as \"Zażółć ??\": '日' (U+65E5), '本' (U+672C)."_qs;
@@ -250,10 +217,8 @@ private slots:
         QFETCH(QByteArrayList, header);
         QFETCH(QString, notice);
         f->bench.putPlayers();
-        const bool digi = file.endsWith(".md1");
         const std::string song = f->bench.put(file.toStdString(), module(0x2000, 300, 2));
-        const std::string samples = f->bench.put("s.d15", d15(0x40, 288));
-        f->load(song, digi ? std::optional(samples) : std::nullopt);
+        f->load(song);
         for (QLineEdit* box : {f->w.Edit1, f->w.Edit2, f->w.Edit3})
             box->setText(texts.takeFirst());
         const std::string sap = f->bench.dir / "window.sap";
@@ -268,9 +233,7 @@ private slots:
         plain.putPlayers();
         for (std::string* text : {&plain.window.name, &plain.window.author, &plain.window.date})
             *text = header.takeFirst().toStdString();
-        const Bytes expected = plain.convert(file.toStdString(), module(0x2000, 300, 2),
-                                             digi ? std::optional(d15(0x40, 288)) : std::nullopt);
-        QVERIFY(readFile(sap) == expected);
+        QVERIFY(readFile(sap) == plain.convert(file.toStdString(), module(0x2000, 300, 2)));
         QCOMPARE(f->dialogs.messages, notice.isEmpty() ? QStringList() : QStringList{
             "notice: The SAP header holds the characters of the Windows-1250 code page only; each other character is "
             "written as \"?\".\n\n" + notice});
