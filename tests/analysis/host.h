@@ -14,11 +14,7 @@ struct Host {
     std::array<std::uint8_t, 0x10000> memory{};
     std::string out;
     std::uint8_t read(std::uint16_t address, std::uint64_t) { return memory[address]; }
-    unsigned write(std::uint16_t address, std::uint8_t value, std::uint64_t)
-    {
-        memory[address] = value;
-        return 0;
-    }
+    unsigned write(std::uint16_t address, std::uint8_t value, std::uint64_t) { memory[address] = value; return 0; }
 };
 
 } // namespace orvex::test

@@ -205,10 +205,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PlayCase{"tm8_3_F500", "tm8", 0x0C00, 3, PLAYERS, {56, 72}, {113, 145}}),
     [](const auto& info) { return std::string(info.param.label); });
 
-} // namespace
-
-namespace {
-
 // A SAP file of header lines and one segment of code at $1000.
 std::string sapFile(const std::string& lines, const Bytes& code)
 {

@@ -95,11 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"name_with_a_line_break", [](Bench&) {}, {"@new\nline.mpt"}, 1, {"new\\nline.mpt\": No such file"}, {}},
         // What is written
         Case{"through_a_link",
-             [](Bench& b) {
-                 fs::create_directory(b.dir / "real");
-                 link(b, "real/old.sap", "l.sap");
-                 fs::copy_file(b.dir / "old.sap", b.dir / "real/old.sap");
-             },
+             [](Bench& b) { b.put("real/old.sap", bytesOf("an older file")), link(b, "real/old.sap", "l.sap"); },
              {"-o", "@l.sap", "@song.mpt"}, 0, {}, {"real/old.sap"}},
         Case{"through_a_dangling_link", [](Bench& b) { link(b, "new.sap", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
              0, {}, {"new.sap"}},

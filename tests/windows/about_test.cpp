@@ -47,7 +47,6 @@ private slots:
         QTest::addColumn<int>("ticks");
         QTest::addColumn<QList<int>>("expected");  // scroll Left and Top, logo Top, logm Top, logo Left
         QTest::newRow("1") << 1 << QList<int>{166, 1, 42, 23, -31};
-        QTest::newRow("20") << 20 << QList<int>{128, 0, 126, -19, 38};
         QTest::newRow("46") << 46 << QList<int>{76, 12, 60, 14, 158};
         QTest::newRow("47") << 47 << QList<int>{74, 15, 64, 12, 156};
         QTest::newRow("2124") << 2124 << QList<int>{-4080, 6, 52, 18, -15};

@@ -19,10 +19,7 @@
 
 namespace {
 
-xcb_connection_t* connection()
-{
-    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
+xcb_connection_t* connection() { return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(); }
 
 // The window manager's frame: the child of the root that holds the window.
 xcb_window_t frameWindow(const QWidget& window)
