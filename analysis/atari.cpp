@@ -39,9 +39,10 @@ std::string parseSap(std::string_view file, SapImage& image)
     if (!file.starts_with("SAP\r\n"))
         return "it does not begin with a SAP header";
     // The text lines end where the image's FF FF begins.
+    const auto ffff = [&](std::size_t i) { return i + 1 < file.size() && file[i] == '\xFF' && file[i + 1] == '\xFF'; };
     std::size_t at = 0;
     for (;;) {
-        if (at + 1 < file.size() && file[at] == '\xFF' && file[at + 1] == '\xFF')
+        if (ffff(at))
             break;
         const std::size_t end = file.find("\r\n", at);
         if (end == std::string_view::npos)
@@ -71,7 +72,7 @@ std::string parseSap(std::string_view file, SapImage& image)
     image.headerEnd = at;
     // Segments: start and end address, then the bytes; FF FF may stand before each.
     while (at < file.size()) {
-        if (at + 1 < file.size() && file[at] == '\xFF' && file[at + 1] == '\xFF')
+        if (ffff(at))
             at += 2;
         if (at + 4 > file.size())
             return "its image ends inside a segment header";

@@ -41,6 +41,12 @@ std::uint64_t hashBytes(const std::uint8_t* bytes, std::size_t count)
     return mix(h);
 }
 
+// A memory page's part of the state's hash, from the hash of its bytes
+std::uint64_t pageTerm(unsigned page, std::uint64_t hash)
+{
+    return mix(hash + page * 0x9E3779B97F4A7C15ULL);
+}
+
 // One run of a SAP file's code, with the machine's state hashed page by page: a call
 // rehashes only the pages written since the last.
 class Run {
@@ -50,7 +56,7 @@ public:
         atari_.cpu.s = 0xFF;
         for (unsigned page = 0; page < 256; ++page) {
             pages_[page] = hashBytes(atari_.page(page), 256);
-            memory_ ^= mix(pages_[page] + page * 0x9E3779B97F4A7C15ULL);
+            memory_ ^= pageTerm(page, pages_[page]);
         }
         atari_.dirty.fill(0);
     }
@@ -88,7 +94,7 @@ public:
             for (std::uint64_t bits = atari_.dirty[quarter]; bits; bits &= bits - 1) {
                 const unsigned page = quarter * 64 + static_cast<unsigned>(std::countr_zero(bits));
                 const std::uint64_t fresh = hashBytes(atari_.page(page), 256);
-                memory_ ^= mix(pages_[page] + page * 0x9E3779B97F4A7C15ULL) ^ mix(fresh + page * 0x9E3779B97F4A7C15ULL);
+                memory_ ^= pageTerm(page, pages_[page]) ^ pageTerm(page, fresh);
                 pages_[page] = fresh;
             }
             atari_.dirty[quarter] = 0;
