@@ -6,12 +6,11 @@ namespace orvex::sap {
 
 namespace {
 
-// The 8 bits of the 17-bit polynomial counter that RANDOM shows, for each of its 131071
-// steps; it steps once a cycle.
+// The 8 bits of the 17-bit polynomial counter that RANDOM shows, for each of its steps.
 const std::vector<std::uint8_t>& poly17()
 {
     static const std::vector<std::uint8_t> bits = [] {
-        std::vector<std::uint8_t> out(131071);
+        std::vector<std::uint8_t> out(kPolySteps);
         unsigned reg = 0x1FFFF;
         for (std::uint8_t& byte : out) {
             byte = static_cast<std::uint8_t>(reg);
@@ -39,10 +38,9 @@ std::string parseSap(std::string_view file, SapImage& image)
     if (!file.starts_with("SAP\r\n"))
         return "it does not begin with a SAP header";
     // The text lines end where the image's FF FF begins.
-    const auto ffff = [&](std::size_t i) { return i + 1 < file.size() && file[i] == '\xFF' && file[i + 1] == '\xFF'; };
     std::size_t at = 0;
     for (;;) {
-        if (ffff(at))
+        if (ffffAt(file, at))
             break;
         const std::size_t end = file.find("\r\n", at);
         if (end == std::string_view::npos)
@@ -70,29 +68,20 @@ std::string parseSap(std::string_view file, SapImage& image)
         }
     }
     image.headerEnd = at;
-    // Segments: start and end address, then the bytes; FF FF may stand before each.
-    while (at < file.size()) {
-        if (ffff(at))
-            at += 2;
-        if (at + 4 > file.size())
-            return "its image ends inside a segment header";
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned>(static_cast<std::uint8_t>(file[at + i])); };
-        const unsigned start = byte(0) | byte(1) << 8, last = byte(2) | byte(3) << 8;
-        if (last < start)
-            return "a segment of its image ends before it starts";
-        at += 4;
-        const std::size_t length = last - start + 1;
-        if (at + length > file.size())
-            return "its image ends inside a segment";
-        image.segments.push_back({static_cast<std::uint16_t>(start), file.substr(at, length)});
-        at += length;
+    Segments segments = readSegments(file, at);
+    image.segments = std::move(segments.list);
+    switch (segments.problem) {
+    case Segments::Problem::None: return "";
+    case Segments::Problem::HeaderCut: return "its image ends inside a segment header";
+    case Segments::Problem::EndsBeforeStart: return "a segment of its image ends before it starts";
+    case Segments::Problem::RunsPastEnd: return "its image ends inside a segment";
     }
     return "";
 }
 
 Atari::Atari(const SapImage& image) : stereo_(image.stereo)
 {
-    for (const SapImage::Segment& segment : image.segments) {
+    for (const orvex::Segment& segment : image.segments) {
         for (std::size_t i = 0; i < segment.bytes.size(); ++i)
             memory[static_cast<std::uint16_t>(segment.start + i)] = Cell(static_cast<std::uint8_t>(segment.bytes[i]));
     }
@@ -102,11 +91,14 @@ Atari::Atari(const SapImage& image) : stereo_(image.stereo)
 std::uint8_t Atari::readIo(std::uint16_t address, std::uint64_t now)
 {
     if ((address & 0xFF0F) == 0xD20A) {  // RANDOM of either chip
+        readRandom = true;
         const auto& bits = poly17();
         return bits[now % bits.size()];
     }
-    if (address == 0xD40B)  // VCOUNT: the scan line, halved
+    if (address == 0xD40B) {  // VCOUNT: the scan line, halved
+        readVcount = true;
         return static_cast<std::uint8_t>(now / kCyclesPerLine % kLinesPerFrame / 2);
+    }
     return peek(address);
 }
 

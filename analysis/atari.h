@@ -6,6 +6,7 @@
 // line. Everything else is plain memory.
 
 #include "cpu6502.h"
+#include "segments.h"
 
 #include <array>
 #include <cstdint>
@@ -18,6 +19,8 @@ namespace orvex::sap {
 inline constexpr unsigned kCyclesPerLine = 114;
 inline constexpr unsigned kLinesPerFrame = 312;
 inline constexpr double kClock = 1773447.0;  // PAL, cycles per second
+// The steps of the 17-bit polynomial counter behind RANDOM; it steps once a cycle.
+inline constexpr unsigned kPolySteps = 131071;
 
 // What a SAP file's header and image say.
 struct SapImage {
@@ -27,11 +30,7 @@ struct SapImage {
     unsigned fastplay = kLinesPerFrame;  // scan lines from one call to the next
     bool stereo = false;
     std::size_t headerEnd = 0;           // where the image begins
-    struct Segment {
-        std::uint16_t start;
-        std::string_view bytes;
-    };
-    std::vector<Segment> segments;
+    std::vector<orvex::Segment> segments;
 };
 
 // Reads a SAP file; returns "" or why it cannot be read.
@@ -65,6 +64,9 @@ public:
     std::array<std::array<std::uint8_t, kRegisters>, 2> pokey{};
     // The memory pages written since the caller last cleared this, one bit each.
     std::array<std::uint64_t, 4> dirty{};
+    // Whether the code has read RANDOM or VCOUNT: what follows then depends on the cycle
+    // at which a call starts, not only on memory and registers.
+    bool readRandom = false, readVcount = false;
     Cpu6502<Atari> cpu{*this};
 
 private:

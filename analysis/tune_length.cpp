@@ -2,10 +2,12 @@
 
 #include "atari.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -15,9 +17,9 @@ namespace {
 
 // The calls return here: nothing of a tune's runs in the Atari's I/O area.
 constexpr std::uint16_t kReturn = 0xD5FF;
-// A loop seen in the registers alone must be at least this long: two calls alike are a
-// held note, not a loop.
-constexpr double kShortestRegisterLoop = 1.0;  // seconds
+// A loop lasts at least this long: a note held for good is heard this long before the
+// loop's end, and two calls alike in the registers alone are a held note, not a loop.
+constexpr double kShortestLoop = 1.0;  // seconds
 
 std::uint64_t mix(std::uint64_t x)
 {
@@ -87,7 +89,9 @@ public:
         return "";
     }
 
-    // The state at this moment: memory, CPU registers, the sound chip's registers.
+    // The state at this moment: memory, CPU registers, the sound chips' registers, and,
+    // once the code has read RANDOM or VCOUNT, where the call starts in the polynomial
+    // counter's cycle or in the frame: all that the calls from here on depend on.
     std::uint64_t state()
     {
         for (unsigned quarter = 0; quarter < 4; ++quarter) {
@@ -101,11 +105,22 @@ public:
         }
         const Cpu6502<Atari>& cpu = atari_.cpu;
         const std::uint64_t registers = cpu.a | cpu.x << 8 | cpu.y << 16 | cpu.s << 24 | std::uint64_t{cpu.p} << 32;
-        return mix(memory_ ^ mix(registers) ^ sound());
+        std::uint64_t timing = 0;
+        if (atari_.readRandom)
+            timing ^= mix(cpu.cycles % kPolySteps + 1);
+        if (atari_.readVcount)
+            timing ^= mix(cpu.cycles % (kCyclesPerLine * kLinesPerFrame) + (std::uint64_t{1} << 40));
+        return mix(memory_ ^ mix(registers) ^ sound() ^ timing);
     }
 
-    // The sound chip's registers, hashed; and whether any channel sounds.
-    std::uint64_t sound() const { return hashBytes(atari_.pokey[0].data(), 2 * Atari::kRegisters); }
+    // The sound chips' registers, hashed; and whether any channel sounds.
+    std::uint64_t sound() const
+    {
+        std::array<std::uint8_t, 2 * Atari::kRegisters> both;
+        std::copy(atari_.pokey[0].begin(), atari_.pokey[0].end(), both.begin());
+        std::copy(atari_.pokey[1].begin(), atari_.pokey[1].end(), both.begin() + Atari::kRegisters);
+        return hashBytes(both.data(), both.size());
+    }
     bool sounding() const
     {
         for (unsigned chip = 0; chip < (image_.stereo ? 2u : 1u); ++chip) {
@@ -128,28 +143,60 @@ private:
     std::uint64_t memory_ = 0;
 };
 
-// The earliest call from which the stream repeats with one period of at least
-// `shortest` calls for at least two periods, up to its end; the period in `period`.
-// -1 when there is none. Found on the reversed stream, whose prefixes' shortest periods
-// its border function gives.
-long periodicTail(const std::vector<std::uint64_t>& stream, std::size_t shortest, std::size_t& period)
+// A loop of the sound: from entry `from` of the stream of sound registers on, each entry
+// is the one `period` entries before it.
+struct Loop {
+    std::size_t from, period;
+};
+
+// The border of each prefix of `stream`: the length of its longest proper prefix that is
+// also its suffix.
+std::vector<std::size_t> borders(const std::uint64_t* stream, std::size_t count)
+{
+    std::vector<std::size_t> border(count, 0);
+    for (std::size_t i = 1; i < count; ++i) {
+        std::size_t k = border[i - 1];
+        while (k > 0 && stream[i] != stream[k])
+            k = border[k - 1];
+        border[i] = stream[i] == stream[k] ? k + 1 : 0;
+    }
+    return border;
+}
+
+// The smallest multiple of `period` that is at least `shortest`
+std::size_t atLeast(std::size_t period, std::size_t shortest)
+{
+    return (shortest + period - 1) / period * period;
+}
+
+// The stream repeats its `length` entries from `first` on over and over: the whole state
+// proved it. Their smallest period divides `length`; the loop begins at the earliest
+// entry from which the stream repeats with it, and lasts its smallest multiple of at
+// least `shortest` entries.
+Loop provenLoop(const std::vector<std::uint64_t>& stream, std::size_t first, std::size_t length, std::size_t shortest)
+{
+    const std::size_t border = borders(stream.data() + first, length).back();
+    const std::size_t period = length % (length - border) == 0 ? length - border : length;
+    std::size_t from = first;
+    while (from > 0 && stream[from - 1] == stream[from - 1 + period])
+        --from;
+    return {from, atLeast(period, shortest)};
+}
+
+// The earliest entry from which the stream repeats with one period of at least
+// `shortest` entries for at least two periods, up to its end. Found on the reversed
+// stream, whose prefixes' smallest periods its borders give; each multiple of one is a
+// period too.
+std::optional<Loop> repeatingTail(const std::vector<std::uint64_t>& stream, std::size_t shortest)
 {
     const std::vector<std::uint64_t> reversed(stream.rbegin(), stream.rend());
-    std::vector<std::size_t> border(reversed.size(), 0);
-    for (std::size_t i = 1; i < reversed.size(); ++i) {
-        std::size_t k = border[i - 1];
-        while (k > 0 && reversed[i] != reversed[k])
-            k = border[k - 1];
-        border[i] = reversed[i] == reversed[k] ? k + 1 : 0;
-    }
+    const std::vector<std::size_t> border = borders(reversed.data(), reversed.size());
     for (std::size_t length = reversed.size(); length >= 2; --length) {
-        const std::size_t p = length - border[length - 1];
-        if (length >= 2 * p && p >= shortest) {
-            period = p;
-            return static_cast<long>(stream.size() - length);
-        }
+        const std::size_t period = atLeast(length - border[length - 1], shortest);
+        if (length >= 2 * period)
+            return Loop{stream.size() - length, period};
     }
-    return -1;
+    return std::nullopt;
 }
 
 // Whether the header names a tune that can be timed; if not, `result` says why.
@@ -186,45 +233,50 @@ std::string startTune(Run& run, const SapImage& image)
     return problem.empty() ? run.call("PLAYER+3", image.player + 3, 0, 0, 0, second) : problem;
 }
 
-// The PLAYER calls, until the whole state repeats or `calls` have been made. Returns
-// true with `result` filled in when the state repeated; else `stream` holds the sound
-// registers after each call, and `lastSound` the last call after which a channel
-// sounded.
-bool followCalls(Run& run, const SapImage& image, std::uint64_t period, std::size_t calls, TuneLength& result,
-                 std::vector<std::uint64_t>& stream, long& lastSound)
+// What a run sounded like: the sound chips' registers after INIT (at 0) and after each
+// PLAYER call (at its number + 1), which a player plays from the start of the next call
+// on, the first one period after INIT; the last of them in which a channel sounds; and,
+// when the whole state at the start of the call after the last repeated that at the
+// start of an earlier call, that call's number.
+struct Followed {
+    std::vector<std::uint64_t> stream;
+    long lastSound = -1;
+    std::optional<std::size_t> repeatedFrom;
+
+    void add(const Run& run)
+    {
+        if (run.sounding())
+            lastSound = static_cast<long>(stream.size());
+        stream.push_back(run.sound());
+    }
+};
+
+// The PLAYER calls, until the whole state repeats or `calls` have been made; `result`
+// says so when a call fails.
+void followCalls(Run& run, const SapImage& image, std::uint64_t period, std::size_t calls, TuneLength& result,
+                 Followed& followed)
 {
     const bool typeC = image.type == 'C';
     const std::uint16_t entry = typeC ? image.player + 6 : image.player;
     const std::uint64_t start = run.cpu().cycles;
     std::unordered_map<std::uint64_t, std::size_t> seen;
+    followed.add(run);
     for (std::size_t n = 0; n < calls; ++n) {
         run.cpu().cycles = std::max(run.cpu().cycles, start + n * period);
         const std::uint64_t state = run.state();
         if (const auto earlier = seen.find(state); earlier != seen.end()) {
-            result.calls = n;
-            result.cycles = run.executed();
-            if (lastSound < static_cast<long>(earlier->second)) {
-                result.kind = TuneLength::Kind::Ends;  // the silence repeats
-            } else {
-                result.kind = TuneLength::Kind::Loops;
-                result.seconds = static_cast<double>(n * period) / kClock;
-                result.loopStart = static_cast<double>(earlier->second * period) / kClock;
-            }
-            return true;
+            followed.repeatedFrom = earlier->second;
+            return;
         }
         seen.emplace(state, n);
         if (std::string problem = run.call(typeC ? "PLAYER+6" : "PLAYER", entry, run.cpu().a, run.cpu().x, run.cpu().y, period);
             !problem.empty()) {
             result.kind = TuneLength::Kind::Failed;
             result.problem = std::move(problem);
-            return true;
+            return;
         }
-        stream.push_back(run.sound());
-        if (run.sounding())
-            lastSound = static_cast<long>(n);
+        followed.add(run);
     }
-    result.calls = calls;
-    return false;
 }
 
 } // namespace
@@ -237,35 +289,37 @@ TuneLength findLength(std::string_view file, double limitSeconds)
         return result;
     Run run(image);
     result.problem = startTune(run, image);
-    if (!result.problem.empty()) {
-        result.kind = TuneLength::Kind::Failed;
-        result.cycles = run.executed();
-        return result;
-    }
-
+    Followed followed;
     const std::uint64_t period = std::uint64_t{image.fastplay} * kCyclesPerLine;
-    const std::size_t calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
-    const auto at = [&](std::size_t call) { return static_cast<double>(call * period) / kClock; };
-    std::vector<std::uint64_t> stream;
-    long lastSound = -1;
-    const bool repeated = followCalls(run, image, period, calls, result, stream, lastSound);
+    if (result.problem.empty()) {
+        const auto calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
+        followCalls(run, image, period, calls, result, followed);
+    } else {
+        result.kind = TuneLength::Kind::Failed;
+    }
     result.cycles = run.executed();
-    if ((repeated && result.kind == TuneLength::Kind::Ends) || (!repeated && lastSound + 1 < static_cast<long>(calls))) {
-        // Silent from the call after the last that sounded
-        result.kind = lastSound < 0 ? TuneLength::Kind::Unknown : TuneLength::Kind::Ends;
-        result.seconds = at(static_cast<std::size_t>(lastSound + 1));
-        result.problem = lastSound < 0 ? "it stays silent" : "";
+    result.calls = followed.stream.empty() ? 0 : followed.stream.size() - 1;
+    if (result.kind == TuneLength::Kind::Failed)
+        return result;
+
+    // Entry n of the stream sounds from the start of call n on.
+    const auto at = [&](std::size_t call) { return static_cast<double>(call * period) / kClock; };
+    const auto silentFrom = static_cast<std::size_t>(followed.lastSound + 1);
+    // Silent from a call on, to the end of the search or all through the part that repeats
+    if (followed.repeatedFrom ? silentFrom <= *followed.repeatedFrom : silentFrom < followed.stream.size()) {
+        result.kind = followed.lastSound < 0 ? TuneLength::Kind::Unknown : TuneLength::Kind::Ends;
+        result.seconds = at(silentFrom);
+        result.problem = followed.lastSound < 0 ? "it stays silent" : "";
         return result;
     }
-    if (repeated)
-        return result;
-    std::size_t loop = 0;
-    const long from = periodicTail(stream, static_cast<std::size_t>(kShortestRegisterLoop * kClock / static_cast<double>(period)), loop);
-    if (from >= 0) {
+    const auto shortest = static_cast<std::size_t>(std::ceil(kShortestLoop * kClock / static_cast<double>(period)));
+    const std::optional<Loop> loop =
+        followed.repeatedFrom ? provenLoop(followed.stream, *followed.repeatedFrom, result.calls - *followed.repeatedFrom, shortest)
+                              : repeatingTail(followed.stream, shortest);
+    if (loop) {
         result.kind = TuneLength::Kind::Loops;
-        // The registers after call n are the state at the start of call n + 1.
-        result.seconds = at(static_cast<std::size_t>(from) + loop + 1);
-        result.loopStart = at(static_cast<std::size_t>(from) + 1);
+        result.seconds = at(loop->from + loop->period);
+        result.loopStart = at(loop->from);
     }
     return result;
 }

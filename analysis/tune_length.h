@@ -2,14 +2,20 @@
 // A tune's length, found by running its SAP file as a player does: INIT once, then
 // PLAYER at every call, FASTPLAY scan lines apart.
 //
-// - It loops when the whole machine (memory, CPU registers, the sound chip's registers)
-//   at the start of a call is as it was at the start of an earlier one: all that follows
-//   repeats. For a player whose counter never repeats: when the sound chip's registers
-//   after each call repeat, with one period, for at least two periods up to the end of
-//   the search.
+// - It loops for good when the whole machine at the start of a call is as it was at the
+//   start of an earlier one: memory, CPU registers, the sound chips' registers, and, once
+//   the code has read RANDOM or VCOUNT, the point of the polynomial counter or of the
+//   frame at which the call starts. All that follows repeats. Its loop is then placed
+//   where the sound repeats: the earliest call from which the sound chips' registers
+//   after each call repeat with their smallest period, which may be far earlier than the
+//   whole machine repeats.
+// - For a player whose counter never repeats, it loops when the sound chips' registers
+//   after each call repeat with one period for at least two periods up to the end of the
+//   search.
+// - A loop lasts at least a second: a note held for good is heard for a second.
 // - It ends when the volume of every channel (the low four bits of AUDC1-4) stays 0 from
-//   a call on to the end of the search (or into a loop).
-// Its length is the moment the repetition begins, or the silence.
+//   a call on to the end of the search (or all through the part that repeats).
+// The length is the moment the music starts over, or the silence begins.
 
 #include <cstdint>
 #include <string>
@@ -27,7 +33,7 @@ struct TuneLength {
     };
     Kind kind = Kind::Unknown;
     double seconds = 0;
-    double loopStart = 0;  // Loops: the moment the part that repeats began
+    double loopStart = 0;  // Loops: the moment the part that repeats began the first time
     std::string problem;
     std::uint64_t calls = 0, cycles = 0;  // what was run
 };

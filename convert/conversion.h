@@ -128,6 +128,7 @@ private:
     struct SamplePages {
         std::uint8_t first, last;
     };
+    void requireAtariBinary(const std::string& path) const;
     bool attachSamples();
     SamplePages appendSampleSegment(const std::string& path);
     void saveCommon();

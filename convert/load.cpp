@@ -3,6 +3,7 @@
 
 #include "conversion.h"
 #include "paths.h"
+#include "segments.h"
 
 #include <cstring>
 #include <filesystem>
@@ -20,9 +21,10 @@ void Converter::LoadAtariMSX()
     s.sourcePath = path;
     s.samplesFromThisLoad = false;
     s.inputs.clear();
-    bool complete = false;
     try {
-        complete = AppendFile(path, 0, "module file");
+        s.moduleComplete = AppendFile(path, 0, "module file");
+        s.moduleBytes = s.imageEnd;
+        requireAtariBinary(path);
     } catch (const ConversionError& e) {
         // Nothing is loaded: the save commands do nothing until the next load.
         s.moduleLoaded = 0;
@@ -32,7 +34,6 @@ void Converter::LoadAtariMSX()
         window.showError(e.what());
         return;
     }
-    s.moduleBytes = s.imageEnd;
 
     // "InfoCLR at load": a new tune starts with empty boxes.
     if (window.infoClearChecked()) {
@@ -42,7 +43,6 @@ void Converter::LoadAtariMSX()
     }
 
     // The length as read; of a file cut at the buffer's end, as the file system says.
-    s.moduleComplete = complete;
     if (s.moduleComplete) {
         s.sizeText = std::to_string(s.moduleBytes);
     } else {
@@ -60,6 +60,28 @@ void Converter::LoadAtariMSX()
         return;
 
     window.enableInfoFields();
+}
+
+// Every module is an Atari binary load file: it begins with FF FF. A .COM module, whose
+// bytes become the SAP file's image as they are, is also a chain of segments to its end.
+void Converter::requireAtariBinary(const std::string& path) const
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(s.ModuleImage.data()), s.moduleBytes);
+    const std::string notBinary = "The module file " + quoted(path) + " is not an Atari binary file";
+    if (!ffffAt(bytes, 0))
+        throw ConversionError(notBinary + ": it does not begin with the bytes FF FF.");
+    if (!equalsIgnoringCase(extensionOf(path), "com") || !s.moduleComplete)
+        return;  // the save refuses a module larger than the buffer
+    const Segments segments = readSegments(bytes, 0);
+    const std::string segment = "its segment at byte " + std::to_string(segments.at) + " ("
+                                + atariAddress(segments.start) + "-" + atariAddress(segments.end) + ")";
+    switch (segments.problem) {
+    case Segments::Problem::None: return;
+    case Segments::Problem::HeaderCut:
+        throw ConversionError(notBinary + ": its segment header at byte " + std::to_string(segments.at) + " is cut short.");
+    case Segments::Problem::EndsBeforeStart: throw ConversionError(notBinary + ": " + segment + " ends before it starts.");
+    case Segments::Problem::RunsPastEnd: throw ConversionError(notBinary + ": " + segment + " runs past the file's end.");
+    }
 }
 
 // Appends the .D15 file as a segment loaded from 256 * P - 32, P being its first byte.

@@ -100,7 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"through_a_dangling_link", [](Bench& b) { link(b, "new.sap", "l.sap"); }, {"-o", "@l.sap", "@song.mpt"},
              0, {}, {"new.sap"}},
         Case{"longest_name", [](Bench&) {}, {"-o", "@" + kLongName, "@song.mpt"}, 0, {}, {kLongName}},
-        Case{"proc_file", [](Bench& b) { link(b, "/proc/version", "v.com"); }, {"@v.com"}, 0, {}, {"v.SAP"}},
+        Case{"proc_file", [](Bench& b) { link(b, "/proc/version", "v.com"); }, {"@v.com"}, 1,
+             {"v.com\" is not an Atari binary file: it does not begin with the bytes FF FF."}, {}},
+        Case{"text_as_cmc", [](Bench& b) { b.put("notes.cmc", bytesOf("notes\n")); }, {"-o", "@old.sap", "@notes.cmc"}, 1,
+             {"notes.cmc\" is not an Atari binary file"}, {}},
+        Case{"com_cut_in_a_segment", [](Bench& b) { b.put("cut.com", slice(module(0x8000, 300), 0, 200)); },
+             {"-o", "@old.sap", "@cut.com"}, 1, {"cut.com\" is not an Atari binary file: its segment at byte 2"}, {}},
         Case{"overlapping_samples", [](Bench&) {}, {"-s", "@adr.d15", "@adr.md1"}, 0,
              {"warning: ADR conflict detected! (SAP failure?)"}, {"adr.SAP"}},
         Case{"letters_without_a_code_page_form", [](Bench&) {}, {"-n", "\u65E5\u0151", "-o", "@old.sap", "@song.mpt"}, 0,
@@ -225,7 +230,7 @@ TEST(Cli, Time)
                          "orvex-convert: The SAP file \"" + (b.dir / "music/digi.SAP") + "\": not timed: TYPE D plays from its INIT.",
                          "orvex-convert: The SAP file \"" + (b.dir / "music/never.SAP") + "\": no TIME: no end or loop within 1 minute.",
                          "orvex-convert: 4 converted, 0 failed, 2 timed"}));
-    EXPECT_TRUE(textOf(readFile(b.dir / "music/ends.SAP")).find("PLAYER 8017\r\nTIME 00:03.971\r\n\xFF\xFF") != std::string::npos);
+    EXPECT_TRUE(textOf(readFile(b.dir / "music/ends.SAP")).find("PLAYER 8017\r\nTIME 00:03.991\r\n\xFF\xFF") != std::string::npos);
     EXPECT_TRUE(textOf(readFile(b.dir / "music/never.SAP")).find("PLAYER 8017\r\n\xFF\xFF") != std::string::npos);
     EXPECT_EQ(orvexConvert(b, {"--time-limit", "0", "@music/ends.com"}).status, 2);
     EXPECT_EQ(orvexConvert(b, {"--time-limit", "601", "@music/ends.com"}).status, 2);

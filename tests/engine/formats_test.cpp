@@ -216,7 +216,8 @@ TEST(WholeSave, MptWorkedExample)
 TEST(WholeSave, LargestModuleAndPlayer)
 {
     Bench b;
-    const Bytes whole = module(0x2000, 128000);
+    // Two segments: $0000-$FFFF, then $0000-$F3F5
+    const Bytes whole = hex("FFFF 0000 FFFF") + Bytes(65536, 0x11) + hex("0000 F5F3") + Bytes(62454, 0x22);
     const Bytes written = b.convert("full.com", whole);
     EXPECT_EQ(slice(written, written.size() - 128000), whole);
 

@@ -95,6 +95,8 @@ private slots:
         // A load that is refused leaves nothing loaded: the window is as at start; one
         // cancelled changes nothing, one without its samples leaves the boxes disabled.
         QTest::newRow("FIFO after a load") << "load song.mpt, load fifo.mpt" << false << "none|n/o|n/o|Name|0|off|1";
+        QTest::newRow("text as .CMC, saved") << "load song.mpt, load notes.cmc, save" << false
+                                             << "none|n/o|n/o|Name|0|off|1";
         QTest::newRow("missing after a save") << "load song.mpt, save, load missing.mpt" << false
                                               << "none|n/o|n/o|NameUnknown<?>|0|off|1";
         QTest::newRow("cancelled after a save") << "load song.mpt, save, cancel" << true
@@ -121,6 +123,7 @@ private slots:
         f->showAt({40, 30});
         f->bench.put("song.mpt", module(0x2000, 300));
         f->bench.put("song.md1", module(0x2000, 300));
+        f->bench.put("notes.cmc", bytesOf("notes\n"));
         QCOMPARE(mkfifo((f->bench.dir / "fifo.mpt").c_str(), 0600), 0);
         f->dialogs.answers["ODS"] << QString::fromStdString(f->bench.put("s.d15", d15(0x50, 288)));
         f->w.Edit1->setText("Name");

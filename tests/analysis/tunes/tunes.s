@@ -8,6 +8,11 @@
 ;   -D ENDS        198 frames of notes, then silence and nothing more
 ;   -D NEVER       notes from a 24-bit shift register: nothing repeats for 93 hours
 ;   -D LONG        5 minutes (15000 frames) over and over, each call some 3000 cycles
+;   -D HELD_COUNTER  100 frames of notes, then a note held for good, and the 24-bit
+;                  count of COUNTER beside it
+;   -D RANDOM_NOTES  a note from RANDOM at each call: nothing repeats
+;   -D RANDOM_LOOP INTRO_LOOP, reading RANDOM at each call into memory that the
+;                  tune never reads again
 ;
 ; Each call ends with A, X and Y 0 and the same flags, so that the state at a call's
 ; start is the tune's own.
@@ -15,13 +20,15 @@
 AUDF1   = $D200
 AUDC1   = $D201
 AUDCTL  = $D208
+RANDOM  = $D20A
 SKCTL   = $D20F
 
 TONE    = $AA               ; pure tone, volume 10
+HELD    = $20               ; HELD_COUNTER's last note
 
 .zeropage
 frame:  .res 2              ; the frame of the tune, as it goes round
-count:  .res 3              ; COUNTER: the calls; NEVER: the shift register
+count:  .res 3              ; COUNTER: the calls; NEVER: the shift register; RANDOM_LOOP: RANDOM
 
 .segment "HEADER"
         .word $FFFF, tune, tuneEnd - 1
@@ -42,6 +49,10 @@ play:   jmp doPlay                      ; $8017
         INTRO  = 0
 .elseif .defined(ENDS)
         FRAMES = 199
+        INTRO  = 0
+.elseif .defined(HELD_COUNTER)
+        COUNTER = 1
+        FRAMES = 100
         INTRO  = 0
 .else
         FRAMES = 250
@@ -67,7 +78,17 @@ doInit: lda #3
         jmp done
 
 doPlay:
-.ifdef NEVER
+.ifdef RANDOM_LOOP
+        lda RANDOM
+        sta count
+.endif
+.ifdef RANDOM_NOTES
+        lda RANDOM
+        sta AUDF1
+        lda #TONE
+        sta AUDC1
+        jmp done
+.elseif .defined(NEVER)
         lsr count + 2           ; count: a 24-bit shift register, x^24 + x^23 + x^22 + x^17 + 1
         ror count + 1
         ror count
@@ -109,9 +130,14 @@ doPlay:
         lda frame + 1
         cmp #>FRAMES
         bne note
-  .ifdef ENDS
+  .if .defined(ENDS) .or .defined(HELD_COUNTER)
+    .ifdef ENDS
         lda #0                  ; the end: silence, and the frame stays
         sta AUDC1
+    .else
+        lda #HELD               ; a note held: the frame stays
+        sta AUDF1
+    .endif
         lda #<(FRAMES - 1)
         sta frame
         lda #>(FRAMES - 1)
