@@ -41,20 +41,20 @@ bool makeFolder(const std::string& target, Messages& messages, Folders& folders)
     }
 }
 
-// The module's texts, each from the first source that gives one: its row of the
-// manifest, the options, the SAP file it replaces. Returns "" or why they cannot be
-// written; the warnings go to the messages.
+// The module's texts, each from the first source that gives one: its row of the tags
+// file, the options, the SAP file it replaces. Returns "" or why they cannot be written;
+// the warnings go to the messages.
 std::string chooseTexts(const Job& job, const orvex::InputFile& module, const Context& context, Messages& messages)
 {
     const Options& o = context.options;
-    const Manifest::Row* row = context.manifest ? context.manifest->find(module.device, module.inode) : nullptr;
+    const auto row = context.tags ? context.tags->find(module.device, module.inode) : std::nullopt;
     Texts kept;
     std::string keptFrom;
     if (o.keepTags && job.target != "-") {
         const std::string sap = job.target.empty() ? orvex::derivedSapPath(job.module) : job.target;
         keptFrom = "the SAP file " + orvex::quoted(sap) + ": ";
         if (const std::string problem = keptTexts(sap, kept); !problem.empty()) {
-            messages.lines.push_back("warning: " + keptFrom + "no texts to keep: " + problem);
+            messages.lines.push_back("Warning: the SAP file " + orvex::quoted(sap) + " has no texts to keep: " + problem + ".");
             ++messages.warnings;
         }
     }
@@ -64,7 +64,7 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, const Co
         const auto field = static_cast<Field>(f);
         std::string refused;
         if (row && !row->texts[f].empty())
-            refused = encode(row->texts[f], field, o.standardHeader, context.manifest->source(*row) + ": ", *boxes[f], warnings);
+            refused = encode(row->texts[f], field, o.standardHeader, context.tags->source(row->line) + ": ", *boxes[f], warnings);
         else if (!o.texts[f].empty())
             *boxes[f] = o.texts[f];
         else if (!kept[f].empty())
@@ -80,18 +80,16 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, const Co
 }
 
 // Why a tune has no TIME line: "not timed: TYPE D ...", "no TIME: no end or loop within
-// 20 minutes", "no TIME: PLAYER does not return ...".
+// 20 minutes", "no TIME: it stays silent", "no TIME: PLAYER does not return ...".
 std::string whyNoTime(const orvex::sap::TuneLength& length, double minutes)
 {
-    using Kind = orvex::sap::TuneLength::Kind;
-    if (length.kind == Kind::NotTimed)
+    if (length.kind == orvex::sap::TuneLength::Kind::NotTimed)
         return length.problem;
+    if (!length.problem.empty())
+        return "no TIME: " + length.problem;
     char limit[32];
     std::snprintf(limit, sizeof limit, minutes == 1 ? "%g minute" : "%g minutes", minutes);
-    if (length.kind != Kind::Unknown)
-        return "no TIME: " + length.problem;
-    return length.problem.empty() ? std::string("no TIME: no end or loop within ") + limit
-                                  : "no TIME: " + length.problem + " for " + limit;
+    return std::string("no TIME: no end or loop within ") + limit;
 }
 
 // Adds the TIME line to the SAP file `file` (and to `written`, the file on disk). Returns
@@ -137,6 +135,8 @@ bool loadAndSave(const Job& job, const Context& context, orvex::ConversionState&
         messages.lines.push_back("Cannot convert the module " + orvex::quoted(job.module) + ": " + refused + ".");
         return false;
     }
+    if (context.tags)
+        state.inputs.push_back(context.tags->identity());  // read by this run: no SAP file goes over it
     if (job.makeFolder && !makeFolder(job.target, messages, context.folders))
         return false;
     messages.saveAnswer = job.target;
@@ -178,7 +178,7 @@ Converted convertJob(const Job& job, const Context& context, Messages& messages)
         return converted;
     }
     if (const std::string problem = playbackProblem(file, listen); !problem.empty()) {
-        messages.lines.push_back("check: the SAP file " + shownAs + " " + problem + ".");
+        messages.lines.push_back("Check: the SAP file " + shownAs + " " + problem + ".");
         converted.result = Result::Failed;
     }
     return converted;

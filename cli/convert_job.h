@@ -8,7 +8,7 @@
 #include "plan.h"
 #include "players.h"
 #include "sap_output.h"
-#include "texts.h"
+#include "tags_file.h"
 #include "workers.h"
 
 #include <memory>
@@ -24,7 +24,7 @@ public:
     int warnings = 0;
     void showAdrConflict() override
     {
-        lines.push_back(std::string("warning: ") + orvex::kAdrConflictText);
+        lines.push_back(std::string("Warning: ") + orvex::kAdrConflictText + " The SAP file is written all the same.");
         ++warnings;
     }
     void showError(const std::string& message) override
@@ -39,7 +39,7 @@ enum class Result { Converted, Failed, NotChecked, Skipped };
 // What a conversion works with, the same for every job of a run.
 struct Context {
     const Options& options;
-    const Manifest* manifest;          // the texts of --tags, or nullptr
+    const TagsFile* tags;              // the texts of --tags, or nullptr
     const orvex::PlayerCache& players;
     Folders& folders;                  // those that receive files, flushed at the end
 };

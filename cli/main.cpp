@@ -4,6 +4,7 @@
 #include "options.h"
 #include "plan.h"
 #include "run.h"
+#include "tags_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,7 +27,7 @@ void holdClosedStreams()
     }
 }
 
-// The line that ends a batch: "5998 converted, 2 failed", made without taking memory.
+// The line that ends a batch: "5998 converted, 2 failed.", made without taking memory.
 void summarize(const cli::Options& options, const cli::Tally& tally)
 {
     char line[256];
@@ -43,7 +44,7 @@ void summarize(const cli::Options& options, const cli::Tally& tally)
         add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
     if (options.time)
         add(", %u timed", tally.timed);
-    std::fprintf(stderr, "%s\n", line);
+    std::fprintf(stderr, "%s.\n", line);
 }
 
 } // namespace
@@ -55,25 +56,27 @@ int main(int argc, char** argv)
         cli::Options options;
         if (const auto status = cli::parse(argc, argv, options))
             return *status;
-        std::optional<cli::Manifest> manifest;
+        std::optional<cli::TagsFile> tags;
         try {
             if (options.tags)
-                manifest.emplace(*options.tags);
-        } catch (const cli::ManifestError& e) {
+                tags.emplace(*options.tags);
+        } catch (const cli::TagsFileError& e) {
             std::fprintf(stderr, "orvex-convert: %s\n", e.what());
             return 2;
         }
         cli::Plan plan(options);
-        cli::Tally tally = cli::run(options, plan, manifest ? &*manifest : nullptr);
-        for (const std::string& warning : manifest ? manifest->unmatched() : std::vector<std::string>()) {
-            std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
-            ++tally.warnings;
+        cli::Tally tally = cli::run(options, plan, tags ? &*tags : nullptr);
+        if (tags) {
+            tags->unmatched([&](const std::string& warning) {
+                std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
+                ++tally.warnings;
+            });
         }
         if (options.batch())
             summarize(options, tally);
         return tally.failed > 0 || std::ferror(stderr) ? 1 : 0;
     } catch (const std::bad_alloc&) {
-        std::fputs("orvex-convert: out of memory\n", stderr);
+        std::fputs("orvex-convert: Out of memory.\n", stderr);
         return 1;
     }
 }

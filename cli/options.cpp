@@ -11,13 +11,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <type_traits>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <thread>
+#include <type_traits>
 
 namespace cli {
 
@@ -57,6 +59,7 @@ const char* const kUsage =
     "written as 'Unknown' (name, author) and '<?>' (date).\n"
     "Exit status: 0 all converted, 1 any conversion or check failed, 2 usage error.\n";
 
+// A usage error: `message` is a sentence.
 int usageError(const std::string& message)
 {
     std::fprintf(stderr, "orvex-convert: %s\nTry 'orvex-convert --help' for more information.\n", message.c_str());
@@ -66,8 +69,9 @@ int usageError(const std::string& message)
 // An argument as messages show it: in single quotes, control characters escaped.
 std::string shown(const std::string& argument)
 {
-    const std::string text = orvex::quoted(argument);
-    return "'" + text.substr(1, text.size() - 2) + "'";
+    std::string text = orvex::quoted(argument);
+    text.front() = text.back() = '\'';
+    return text;
 }
 
 // What the program writes to standard output: status 1 when it cannot be written.
@@ -75,20 +79,40 @@ int printOut(const char* text)
 {
     if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0)
         return 0;
-    std::fprintf(stderr, "orvex-convert: cannot write to standard output: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "orvex-convert: Cannot write to standard output: %s.\n", std::strerror(errno));
     return 1;
 }
 
-// A number from `low` to `high` from an option's value, whole for a whole `into`.
+// A number from `low` to `high` from an option's value written in decimal digits, with a
+// fraction for a `double`: "12", "1.5"; nothing before or after it.
 template <typename Number>
-bool numberIn(const char* text, double low, double high, Number& into)
+bool numberIn(std::string_view text, Number low, Number high, Number& into)
 {
-    char* end = nullptr;
-    const double value = std::is_integral_v<Number> ? static_cast<double>(std::strtol(text, &end, 10)) : std::strtod(text, &end);
-    if (*text == '\0' || *end != '\0' || !(value >= low && value <= high))
+    const bool fraction = std::is_floating_point_v<Number> && text.find('.') != std::string_view::npos;
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digits(text.substr(0, text.find('.'))) || (fraction && !digits(text.substr(text.find('.') + 1))))
         return false;
-    into = static_cast<Number>(value);
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return false;
+    into = value;
     return true;
+}
+
+// The option that lacks its value or is unknown: a short one by its letter, a long one
+// by its name. `given` is the argument that holds it, when it lacks its value.
+std::string optionNamed(bool lacksValue, std::string_view given, const option* options)
+{
+    for (const option* o = options; lacksValue && given.starts_with("--") && o->name; ++o) {
+        if (o->val == optopt)
+            return std::string("--") + o->name;
+    }
+    if (optopt != 0)
+        return std::string("-") + static_cast<char>(optopt);
+    return std::string(given.substr(0, given.find('=')));
 }
 
 // The options, up to the first argument that is not one; a status when the run ends here.
@@ -116,15 +140,15 @@ std::optional<int> readOptions(int argc, char** argv, Options& o, Texts& given)
         case 'a':
         case 'd':
             if (!orvex::isValidUtf8(optarg))
-                return usageError(std::string("the ") + field + " is not valid UTF-8");
+                return usageError(std::string("The ") + field + " is not valid UTF-8.");
             given[option == 'n' ? kName : option == 'a' ? kAuthor : kDate] = optarg;
             break;
         case 's': o.samples = optarg; break;
         case 'p': o.players = {optarg}; break;
         case 'r': o.recursive = true; break;
         case 'j':
-            if (!numberIn(optarg, 1, 64, o.jobs))
-                return usageError("-j takes a number of conversions from 1 to 64, not " + shown(optarg));
+            if (!numberIn(optarg, 1u, 64u, o.jobs))
+                return usageError("The option -j takes a number of conversions from 1 to 64, not " + shown(optarg) + ".");
             break;
         case kCheck: o.check = true; break;
         case kTags: o.tags = optarg; break;
@@ -132,15 +156,15 @@ std::optional<int> readOptions(int argc, char** argv, Options& o, Texts& given)
         case kStandardHeader: o.standardHeader = true; break;
         case kTime: o.time = true; break;
         case kTimeLimit:
-            if (!numberIn(optarg, 0, 600, o.timeLimit) || o.timeLimit == 0)
-                return usageError("--time-limit takes minutes, more than 0 and at most 600, not " + shown(optarg));
+            if (!numberIn(optarg, 0.0, 600.0, o.timeLimit) || o.timeLimit == 0)
+                return usageError("The option --time-limit takes minutes, a decimal number more than 0 and at most 600, not "
+                                  + shown(optarg) + ".");
             break;
         case 'h': return printOut(kUsage);
         case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
         default: {
-            // The option as given: a short one by its letter, a long one by its word
-            const std::string named = optopt ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1];
-            return usageError(option == ':' ? "option " + shown(named) + " needs a value" : "unknown option " + shown(named));
+            const std::string named = shown(optionNamed(option == ':', argv[optind - 1], options));
+            return usageError(option == ':' ? "Option " + named + " needs a value." : "Unknown option " + named + ".");
         }
         }
     }
@@ -154,7 +178,7 @@ std::optional<int> encodeTexts(const Texts& given, Options& o)
         std::vector<std::string> warnings;
         const std::string refused = encode(given[f], static_cast<Field>(f), o.standardHeader, "", o.texts[f], warnings);
         if (!refused.empty())
-            return usageError(refused);
+            return usageError(static_cast<char>(std::toupper(static_cast<unsigned char>(refused[0]))) + refused.substr(1) + ".");
         for (const std::string& warning : warnings)
             std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
         o.textWarnings += static_cast<int>(warnings.size());
@@ -162,36 +186,48 @@ std::optional<int> encodeTexts(const Texts& given, Options& o)
     return std::nullopt;
 }
 
+// Whether two paths name the same file, symbolic links followed
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
+}
+
 // What the options and arguments ask must make sense together.
 std::optional<int> checkArguments(int argc, char** argv, Options& o)
 {
     if (o.tags && o.tags->empty())
-        return usageError("the manifest's path is empty");
+        return usageError("The tags file's path is empty.");
     o.arguments.assign(argv + optind, argv + argc);
     if (o.arguments.empty())
-        return usageError(o.recursive ? "no FOLDER given" : "no MODULE given");
+        return usageError(o.recursive ? "No FOLDER given." : "No MODULE given.");
     if (o.output && o.output->empty())
-        return usageError("the output path is empty");
+        return usageError("The output path is empty.");
     if (!o.batch()) {
         const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(o.arguments[0]), "md1");
         if (digi && !o.samples)
-            return usageError("an .MD1 module needs its .D15 digi-sample file: give it with -s PATH");
+            return usageError("An .MD1 module needs its .D15 digi-sample file: give it with -s PATH.");
         if (!digi && o.samples)
-            return usageError("-s is only for .MD1 modules");
+            return usageError("The option -s is only for .MD1 modules.");
+        const std::string target = o.output.value_or(orvex::derivedSapPath(o.arguments[0]));
+        if (o.tags && target != "-" && sameFile(*o.tags, target))
+            return usageError("The SAP file " + orvex::quoted(target) + " is the tags file " + orvex::quoted(*o.tags)
+                              + " that this run reads; it is left as it is.");
         return std::nullopt;
     }
     if (o.samples)
-        return usageError("-s is for one module only; in a batch each .MD1 takes the .D15 file beside it");
+        return usageError("The option -s is for one module only; in a batch each .MD1 takes the .D15 file beside it.");
     std::error_code error;
     if (o.output && !std::filesystem::is_directory(*o.output, error))
-        return usageError("with several modules, -o names the folder for the SAP files; " + shown(*o.output)
-                          + " is not an existing folder");
+        return usageError("With several modules, -o names the folder for the SAP files; " + shown(*o.output)
+                          + " is not an existing folder.");
     for (const std::string& argument : o.arguments) {
         // A folder that cannot be looked at is named with its reason when it is read.
         struct stat info {};
         const bool missing = ::stat(argument.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
         if (o.recursive && (missing || (info.st_mode != 0 && !S_ISDIR(info.st_mode))))
-            return usageError("-r takes folders; " + shown(argument) + " is not one");
+            return usageError("The option -r takes folders; " + shown(argument) + " is not one.");
     }
     return std::nullopt;
 }

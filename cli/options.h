@@ -12,7 +12,7 @@ namespace cli {
 struct Options {
     Texts texts;       // -n, -a and -d in the header's form: Windows-1250, or ASCII
     int textWarnings = 0;  // the warnings about them, said already
-    std::optional<std::string> tags;  // the manifest
+    std::optional<std::string> tags;  // the tags file
     bool keepTags = false, standardHeader = false;
     std::optional<std::string> output, samples;
     std::vector<std::string> players;

@@ -52,14 +52,13 @@ struct Done {
 constexpr unsigned kFlushesAtOnce = 16;
 
 struct Shared {
-    Shared(const Options& o, Plan& p, const Manifest* m)
-        : options(o), plan(p), manifest(m), players(o.players), console(p.total()), waiting(kFlushesAtOnce),
-          context{o, m, players, folders}
+    Shared(const Options& o, Plan& p, const TagsFile* t)
+        : options(o), plan(p), players(o.players), console(p.total()), waiting(kFlushesAtOnce),
+          context{o, t, players, folders}
     {
     }
     const Options& options;
     Plan& plan;
-    const Manifest* manifest;
     const orvex::PlayerCache players;
     Console console;
     Folders folders;
@@ -217,8 +216,8 @@ std::pair<unsigned, unsigned> atOnce(const Options& options, const Plan& plan, C
         const unsigned room = files.rlim_cur > 12 ? static_cast<unsigned>(files.rlim_cur - 10) : 2;
         if (2 * conversions > room) {
             conversions = room / 2;
-            console.say("the limit of " + std::to_string(files.rlim_cur) + " open files allows " + std::to_string(conversions)
-                        + " conversions at once");
+            console.say("The limit of " + std::to_string(files.rlim_cur) + " open files allows " + std::to_string(conversions)
+                        + " conversions at once.");
         }
         flushes = std::min(flushes, (room - 2 * conversions) / 2);
     }
@@ -227,7 +226,7 @@ std::pair<unsigned, unsigned> atOnce(const Options& options, const Plan& plan, C
 
 } // namespace
 
-Tally run(const Options& options, Plan& plan, const Manifest* manifest)
+Tally run(const Options& options, Plan& plan, const TagsFile* tags)
 {
     const sigset_t stops = stopSignals();
     sigset_t waited = stops;
@@ -238,7 +237,7 @@ Tally run(const Options& options, Plan& plan, const Manifest* manifest)
     // which a limit on it (ulimit -v) may not allow.
     ::mallopt(M_ARENA_MAX, 1);
 
-    Shared shared(options, plan, manifest);
+    Shared shared(options, plan, tags);
     const auto [conversions, flushes] = atOnce(options, plan, shared.console);
     const std::function<void()> flushing = [&] {
         Done done;
@@ -257,12 +256,12 @@ Tally run(const Options& options, Plan& plan, const Manifest* manifest)
     shared.flushing = static_cast<unsigned>(flushers.size());
     const std::vector<pthread_t> converters = startThreads(conversions, converting, error);
     if (converters.size() < conversions && conversions > 1)
-        shared.console.say("only " + std::to_string(std::max<std::size_t>(converters.size(), 1)) + " of "
+        shared.console.say("Only " + std::to_string(std::max<std::size_t>(converters.size(), 1)) + " of "
                            + std::to_string(conversions) + " conversions run at once: a thread cannot be started ("
-                           + std::strerror(error) + ")");
+                           + std::strerror(error) + ").");
     else if (flushers.size() < flushes)
-        shared.console.say("only " + std::to_string(flushers.size()) + " of " + std::to_string(flushes)
-                           + " files are flushed at once: a thread cannot be started (" + std::strerror(error) + ")");
+        shared.console.say("Only " + std::to_string(flushers.size()) + " of " + std::to_string(flushes)
+                           + " files are flushed at once: a thread cannot be started (" + std::strerror(error) + ").");
 
     if (converters.empty())
         convertJobs(shared, &stops);

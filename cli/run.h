@@ -5,7 +5,7 @@
 
 #include "options.h"
 #include "plan.h"
-#include "texts.h"
+#include "tags_file.h"
 
 namespace cli {
 
@@ -17,7 +17,7 @@ struct Tally {
     unsigned timed = 0;       // of those converted, with --time: those with a TIME line
 };
 
-// `manifest`: the texts of --tags, or nullptr.
-Tally run(const Options& options, Plan& plan, const Manifest* manifest);
+// `tags`: the tags file of --tags, or nullptr.
+Tally run(const Options& options, Plan& plan, const TagsFile* tags);
 
 } // namespace cli

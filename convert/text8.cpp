@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace orvex {
 
@@ -30,6 +32,35 @@ constexpr std::array<char16_t, 128> kHighHalf{
 };
 
 constexpr char32_t kMalformed = 0xFFFFFFFF;
+
+// The Windows-1250 byte of each character of its upper half
+const std::unordered_map<char32_t, char>& highHalfBytes()
+{
+    static const std::unordered_map<char32_t, char> bytes = [] {
+        std::unordered_map<char32_t, char> made;
+        for (std::size_t k = 0; k < kHighHalf.size(); ++k) {
+            if (kHighHalf[k] != 0)
+                made.emplace(kHighHalf[k], static_cast<char>(0x80 + k));
+        }
+        return made;
+    }();
+    return bytes;
+}
+
+// The characters of a text that became '?', each once, in the order they first appear
+class Missing {
+public:
+    explicit Missing(std::u32string* list) : list_(list) {}
+    void add(char32_t point)
+    {
+        if (list_ && point != kMalformed && seen_.insert(point).second)
+            *list_ += point;
+    }
+
+private:
+    std::u32string* list_;
+    std::unordered_set<char32_t> seen_;
+};
 
 // Decodes one UTF-8 sequence at `i`; kMalformed for a sequence that is cut, overlong,
 // a surrogate or above U+10FFFF.
@@ -117,8 +148,9 @@ std::string_view asciiForm(char32_t point, char (&letter)[1])
 
 } // namespace
 
-std::string utf8ToAscii(std::string_view text, bool* changed, std::u32string* missing)
+std::string utf8ToAscii(std::string_view text, bool* changed, std::u32string* missingList)
 {
+    Missing missing(missingList);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -132,16 +164,17 @@ std::string utf8ToAscii(std::string_view text, bool* changed, std::u32string* mi
             if (changed)
                 *changed = true;
         } else {
-            if (missing && point != kMalformed && missing->find(point) == std::u32string::npos)
-                *missing += point;
+            missing.add(point);
             out += '?';
         }
     }
     return out;
 }
 
-std::string utf8ToWindows1250(std::string_view text, std::u32string* missing)
+std::string utf8ToWindows1250(std::string_view text, std::u32string* missingList)
 {
+    Missing missing(missingList);
+    const auto& bytes = highHalfBytes();
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -150,27 +183,27 @@ std::string utf8ToWindows1250(std::string_view text, std::u32string* missing)
             out += static_cast<char>(point);
             continue;
         }
-        char byte = '?';
-        for (std::size_t k = 0; k < kHighHalf.size(); ++k) {
-            if (kHighHalf[k] != 0 && kHighHalf[k] == point) {
-                byte = static_cast<char>(0x80 + k);
-                break;
-            }
-        }
-        if (byte == '?' && missing && point != kMalformed && missing->find(point) == std::u32string::npos)
-            *missing += point;
-        out += byte;
+        const auto byte = bytes.find(point);
+        if (byte == bytes.end())
+            missing.add(point);
+        out += byte != bytes.end() ? byte->second : '?';
     }
     return out;
 }
 
-bool isValidUtf8(std::string_view text)
+std::size_t firstMalformed(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
         if (nextCodePoint(text, i) == kMalformed)
-            return false;
+            return start;
     }
-    return true;
+    return text.size();
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    return firstMalformed(text) == text.size();
 }
 
 std::string describeCharacter(char32_t point)

@@ -41,7 +41,7 @@ TEST(Batch, UnreadableFolders)
     EXPECT_EQ(tree.status, 1);
     EXPECT_EQ(tree.err, "orvex-convert: Cannot enter the folder \"" + (b.dir / "m/noenter") + "\": Permission denied.\n"
                             "orvex-convert: Cannot read the folder \"" + (b.dir / "m/noread")
-                            + "\": Permission denied.\norvex-convert: 1 converted, 2 failed\n");
+                            + "\": Permission denied.\norvex-convert: 1 converted, 2 failed.\n");
     EXPECT_TRUE(fs::exists(b.dir / "m/a.SAP"));
     const Outcome list = as({b.dir / "m/noread/d.md1", b.dir / "m/a.mpt"});
     EXPECT_EQ(list.status, 1);

@@ -164,6 +164,7 @@ TEST(Batch, OutOfMemory)
             break;  // below what the program needs to start
         const std::size_t written = a.checkWhole(out);
         EXPECT_EQ(r.status, written == a.whole.size() ? 0 : 1) << limit << ": " << r.err;
+        EXPECT_EQ(notASentence(r.err), "") << limit;
         std::istringstream lines(r.err);
         std::string line, last;
         while (std::getline(lines, line)) {

@@ -42,10 +42,12 @@ TEST_P(Cli, MessageStatusAndDisk)
     b.put("old.sap", bytesOf("an older file"));
     b.put("adr.md1", atariFile(0x2000, Bytes(0x2000, 1)));  // pages $20-$3F
     b.put("adr.d15", d15(0x40, 1056));                      // pages $3F-$43
+    b.put("tags.csv", bytesOf("module\n"));
     c.setup(b);
     auto before = b.dir.listing();
     const Outcome r = orvexConvert(b, c.args);
     EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(notASentence(r.err), "") << r.err;
     // After a usage error, a line on --help
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), static_cast<long>(c.said.size() + (c.status == 2))) << r.err;
     for (const char* fragment : c.said)
@@ -66,9 +68,24 @@ const std::string kLong(251, 'x'), kLongName = kLong + ".sap";  // 255 bytes
 INSTANTIATE_TEST_SUITE_P(
     Cases, Cli,
     ::testing::Values(
-        Case{"no_module", [](Bench&) {}, {}, 2, {"no MODULE given"}, {}},
-        Case{"option_without_value", [](Bench&) {}, {"@song.mpt", "-o"}, 2, {"option '-o' needs a value"}, {}},
-        Case{"empty_output_path", [](Bench&) {}, {"-o", "", "@song.mpt"}, 2, {"the output path is empty"}, {}},
+        Case{"no_module", [](Bench&) {}, {}, 2, {"orvex-convert: No MODULE given.\n"}, {}},
+        Case{"option_without_value", [](Bench&) {}, {"@song.mpt", "-o"}, 2, {"Option '-o' needs a value."}, {}},
+        Case{"long_option_without_value", [](Bench&) {}, {"@song.mpt", "--tags"}, 2, {"Option '--tags' needs a value."}, {}},
+        Case{"jobs_not_in_digits", [](Bench&) {}, {"-j", " 5", "@song.mpt"}, 2, {"1 to 64, not ' 5'."}, {}},
+        Case{"time_limit_in_hexadecimal", [](Bench&) {}, {"--time-limit", "0x10", "@song.mpt"}, 2, {"600, not '0x10'."}, {}},
+        Case{"time_limit_with_an_exponent", [](Bench&) {}, {"--time-limit", "1e1", "@song.mpt"}, 2, {"600, not '1e1'."}, {}},
+        Case{"empty_output_path", [](Bench&) {}, {"-o", "", "@song.mpt"}, 2, {"The output path is empty."}, {}},
+        Case{"tags_file_as_the_output", [](Bench&) {}, {"--tags", "@tags.csv", "-o", "@tags.csv", "@song.mpt"}, 2,
+             {"tags.csv\" is the tags file \""}, {}},
+        Case{"tags_file_as_the_output_through_links",
+             [](Bench& b) { fs::create_hard_link(b.dir / "tags.csv", b.dir / "h.csv"), link(b, "h.csv", "l.sap"); },
+             {"--tags", "@tags.csv", "-o", "@l.sap", "@song.mpt"}, 2, {"l.sap\" is the tags file \""}, {}},
+        Case{"tags_file_as_the_sap_file_beside", [](Bench& b) { b.put("song.SAP", bytesOf("module\n")); },
+             {"--tags", "@song.SAP", "@song.mpt"}, 2, {"song.SAP\" is the tags file \""}, {}},
+        Case{"tags_file_as_the_sap_file_of_a_batch",
+             [](Bench& b) { b.put("t/a.SAP", bytesOf("module\n")), b.put("t/a.mpt", module(0x2000, 300)); },
+             {"--tags", "@t/a.SAP", "@t/a.mpt", "@song.mpt"}, 1, {"a.SAP\" is the tags file \"", "1 converted, 1 failed."},
+             {"song.SAP"}},
         Case{"batch_output_not_a_folder", [](Bench&) {}, {"-o", "@old.sap", "@song.mpt", "@song.md1"}, 2,
              {"is not an existing folder"}, {}},
         Case{"md1_without_samples", [](Bench&) {}, {"@song.md1"}, 2, {"needs its .D15 digi-sample file"}, {}},
@@ -86,12 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
              {"-o", "@loop1", "@song.mpt"}, 1, {"loop1\": Too many levels of symbolic links."}, {}},
         Case{"module_fifo", [](Bench& b) { ::mkfifo((b.dir / "f.mpt").c_str(), 0644); }, {"@f.mpt"}, 1,
              {"f.mpt\": it is a FIFO, not a regular file."}, {}},
-        Case{"overlong_utf8", [](Bench&) {}, {"-n", "\xC0\x80", "@song.mpt"}, 2, {"the name is not valid UTF-8"}, {}},
-        Case{"control_characters", [](Bench&) {}, {"-n", "19\x7F", "-a", "\a\x1B[2J", "@song.mpt"}, 1,
-             {"The name holds the control character 0x7F"}, {}},
-        Case{"unknown_option", [](Bench&) {}, {"-a", "Me", "-Zq", "@song.mpt"}, 2, {"unknown option '-Z'"}, {}},
+        Case{"overlong_utf8", [](Bench&) {}, {"-n", "\xC0\x80", "@song.mpt"}, 2, {"The name is not valid UTF-8."}, {}},
+        Case{"control_characters", [](Bench&) {}, {"-n", "19\x7F", "-a", "\a\x1B[2J", "@song.mpt"}, 2,
+             {"The name holds the control character 0x7F, which a SAP header line cannot carry."}, {}},
+        Case{"unknown_option", [](Bench&) {}, {"--check", "-Zq", "@song.mpt"}, 2, {"Unknown option '-Z'."}, {}},
         Case{"double_quote_in_a_standard_header", [](Bench&) {}, {"--standard-header", "-n", "Say \"hi\"", "@song.mpt"},
-             2, {"the name holds a double quote, which the standard SAP header cannot carry"}, {}},
+             2, {"The name holds a double quote, which the standard SAP header cannot carry."}, {}},
         Case{"name_with_a_line_break", [](Bench&) {}, {"@new\nline.mpt"}, 1, {"new\\nline.mpt\": No such file"}, {}},
         // What is written
         Case{"through_a_link",
@@ -107,15 +124,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"com_cut_in_a_segment", [](Bench& b) { b.put("cut.com", slice(module(0x8000, 300), 0, 200)); },
              {"-o", "@old.sap", "@cut.com"}, 1, {"cut.com\" is not an Atari binary file: its segment at byte 2"}, {}},
         Case{"overlapping_samples", [](Bench&) {}, {"-s", "@adr.d15", "@adr.md1"}, 0,
-             {"warning: ADR conflict detected! (SAP failure?)"}, {"adr.SAP"}},
-        Case{"letters_without_a_code_page_form", [](Bench&) {}, {"-n", "\u65E5\u0151", "-o", "@old.sap", "@song.mpt"}, 0,
-             {"warning: the name's character '\u65E5' (U+65E5) has no Windows-1250 form and is written as '?'"},
+             {"Warning: ADR conflict detected! (SAP failure?) The SAP file is written all the same."}, {"adr.SAP"}},
+        Case{"letters_without_a_code_page_form", [](Bench&) {},
+             {"-n", "\u65E5\u0151\u6708\u706B\u6C34\u6728\u91D1\u571F\u65E5", "-o", "@old.sap", "@song.mpt"}, 0,
+             {"Warning: the name's characters '\u65E5' (U+65E5), '\u6708' (U+6708), '\u706B' (U+706B), '\u6C34' (U+6C34), "
+              "'\u6728' (U+6728) and 2 more have no Windows-1250 form and are written as '?'.\n"},
              {"old.sap"}},
         Case{"texts_kept_from_no_sap_file", [](Bench& b) { b.put("junk.SAP", bytesOf("not a SAP file")); },
              {"--keep-tags", "-o", "@junk.SAP", "@song.mpt"}, 0,
-             {"junk.SAP\": no texts to keep: it does not begin with a SAP header"}, {"junk.SAP"}},
+             {"junk.SAP\" has no texts to keep: it does not begin with a SAP header."}, {"junk.SAP"}},
         // Which modules a list or a tree holds: each converted once
-        Case{"module_given_twice", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 0, {"1 converted, 0 failed"}, {"song.SAP"}},
+        Case{"module_given_twice", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 0, {"orvex-convert: 1 converted, 0 failed.\n"}, {"song.SAP"}},
         Case{"samples_beside_their_module",
              [](Bench& b) {
                  for (const char* name : {"t/a.md1", "t/b.mpt"})
@@ -127,30 +146,30 @@ INSTANTIATE_TEST_SUITE_P(
              },
              {"@t/a.md1", "@t/A.d15", "@t/b.mpt", "@t/lone.d15", "@t/readme.txt", "@t/sub"}, 0,
              {"t/lone.d15\" is not a module: skipped.", "t/readme.txt\" is not a module", "t/sub\" is not a module",
-              "2 converted, 0 failed, 3 skipped"},
+              "2 converted, 0 failed, 3 skipped."},
              {"t/a.SAP", "t/b.SAP"}},
         Case{"overlapping_folders",
              [](Bench& b) { b.put("m/a.mpt", module(0x2000, 300)), b.put("m/d/b.cmc", module(0x2000, 300)); },
-             {"-r", "@m", "@m/d", "@m/../m"}, 0, {"2 converted, 0 failed"}, {"m/a.SAP", "m/d/b.SAP"}},
+             {"-r", "@m", "@m/d", "@m/../m"}, 0, {"2 converted, 0 failed."}, {"m/a.SAP", "m/d/b.SAP"}},
         Case{"md1_without_its_samples_in_a_tree", [](Bench& b) { b.put("m/a.md1", module(0x2000, 300)); }, {"-r", "@m"}, 1,
-             {"a.md1\" has no .D15 file beside it", "0 converted, 1 failed"}, {}},
+             {"a.md1\" has no .D15 file beside it", "0 converted, 1 failed."}, {}},
         Case{"clash_through_a_folder_link",
              [](Bench& b) {
                  b.put("x/a.cmc", module(0x2000, 300)), b.put("x/a.mpt", module(0x2000, 300)), link(b, "x", "y");
              },
-             {"@x/a.cmc", "@y/a.mpt"}, 1, {"y/a.mpt\" would all write the SAP file", "0 converted, 2 failed"}, {}},
+             {"@x/a.cmc", "@y/a.mpt"}, 1, {"y/a.mpt\" would all write the SAP file", "0 converted, 2 failed."}, {}},
         Case{"clash_through_a_sap_link",
              [](Bench& b) {
                  b.put("l/a.cmc", module(0x2000, 300)), b.put("l/b.mpt", module(0x2000, 300)), link(b, "a.SAP", "l/b.SAP");
              },
-             {"-r", "@l"}, 1, {"b.mpt\" would all write the SAP file", "0 converted, 2 failed"}, {}},
+             {"-r", "@l"}, 1, {"b.mpt\" would all write the SAP file", "0 converted, 2 failed."}, {}},
         Case{"clash_in_the_output_folder",
              [](Bench& b) {
                  for (const char* name : {"one/s/a.cmc", "two/s/a.tmc", "two/s/b.tmc"})
                      b.put(name, module(0x2000, 300));
                  fs::create_directory(b.dir / "out");
              },
-             {"-r", "@one", "@two", "-o", "@out"}, 1, {"two/s/a.tmc\" would all write the SAP file", "1 converted, 2 failed"},
+             {"-r", "@one", "@two", "-o", "@out"}, 1, {"two/s/a.tmc\" would all write the SAP file", "1 converted, 2 failed."},
              {"out/s", "out/s/b.SAP"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -169,18 +188,20 @@ TEST(Cli, InformingOptions)
     }
 }
 
-// --check plays each file: one whose player's entries only return fails as silent, and its
-// file stays; TYPE D is not checked. (A tune that sounds passes: the package's test.)
+// --check plays each file: one whose player's entries only return fails as silent (and
+// --time finds it silent), and its file stays; TYPE D is not checked. (A tune that sounds
+// passes: the package's test.)
 TEST(Cli, Check)
 {
     Bench b;
     b.putPlayer("mpt_0500.plr", atariFile(0x0500, Bytes(16, 0x60)));
     b.put("s.d15", d15(0x50, 288));
     b.put("song.mpt", module(0x2000, 300)), b.put("song.md1", module(0x2000, 300));
-    const Outcome quiet = orvexConvert(b, {"--check", "-o", "@quiet.sap", "@song.mpt"});
+    const Outcome quiet = orvexConvert(b, {"--check", "--time", "-o", "@quiet.sap", "@song.mpt"});
     EXPECT_EQ(quiet.status, 1);
-    EXPECT_EQ(quiet.err, "orvex-convert: check: the SAP file \"" + (b.dir / "quiet.sap")
-                             + "\" plays silence for 10 s (RMS below -60 dBFS).\n");
+    const std::string sap = "\"" + (b.dir / "quiet.sap") + "\"";
+    EXPECT_EQ(quiet.err, "orvex-convert: The SAP file " + sap + ": no TIME: it stays silent.\norvex-convert: Check: the SAP file "
+                             + sap + " plays silence for 10 s (RMS below -60 dBFS).\n");
     EXPECT_TRUE(std::filesystem::exists(b.dir / "quiet.sap"));
     const Outcome digi = orvexConvert(b, {"--check", "-s", "@s.d15", "@song.md1"});
     EXPECT_EQ(digi.status, 0);
@@ -209,7 +230,7 @@ TEST(Cli, Time)
     Bench b;
     b.putPlayers();
     const std::string tunes = TUNES;
-    for (const char* tune : {"intro_loop.com", "ends.com", "never.com"})
+    for (const char* tune : {"intro_loop.com", "ends.com", "random_notes.com"})
         b.put("music/" + std::string(tune), readFile(tunes + "/" + tune));
     b.put("music/digi.md1", module(0x2000, 300));
     b.put("music/digi.d15", d15(0x50, 288));
@@ -228,10 +249,10 @@ TEST(Cli, Time)
         lines.insert(line);
     EXPECT_EQ(lines, (std::multiset<std::string>{
                          "orvex-convert: The SAP file \"" + (b.dir / "music/digi.SAP") + "\": not timed: TYPE D plays from its INIT.",
-                         "orvex-convert: The SAP file \"" + (b.dir / "music/never.SAP") + "\": no TIME: no end or loop within 1 minute.",
-                         "orvex-convert: 4 converted, 0 failed, 2 timed"}));
+                         "orvex-convert: The SAP file \"" + (b.dir / "music/random_notes.SAP") + "\": no TIME: no end or loop within 1 minute.",
+                         "orvex-convert: 4 converted, 0 failed, 2 timed."}));
     EXPECT_TRUE(textOf(readFile(b.dir / "music/ends.SAP")).find("PLAYER 8017\r\nTIME 00:03.991\r\n\xFF\xFF") != std::string::npos);
-    EXPECT_TRUE(textOf(readFile(b.dir / "music/never.SAP")).find("PLAYER 8017\r\n\xFF\xFF") != std::string::npos);
+    EXPECT_TRUE(textOf(readFile(b.dir / "music/random_notes.SAP")).find("PLAYER 8017\r\n\xFF\xFF") != std::string::npos);
     EXPECT_EQ(orvexConvert(b, {"--time-limit", "0", "@music/ends.com"}).status, 2);
     EXPECT_EQ(orvexConvert(b, {"--time-limit", "601", "@music/ends.com"}).status, 2);
 }

@@ -7,8 +7,11 @@
 //  - the peak memory of orvex-convert -r and the most temporary files it had at once,
 //    for archives of 1,000, 10,000 and 100,000 modules;
 //  - the cost of --check and --time per module, and how fast the length of a 5-minute
-//    tune is found.
+//    tune is found;
+//  - the time and peak memory of a run given a 20 MB tags file: one refused at its first
+//    line, one of rows that name other modules.
 // Usage: orvex-bench [COUNT]   (COUNT modules for the one-process-per-module loop)
+//        orvex-bench tags      (the tags files only)
 
 #include "tune_length.h"
 
@@ -55,10 +58,7 @@ std::vector<unsigned char> module(unsigned index, unsigned start, std::size_t le
         bytes[i] = static_cast<unsigned char>(index * 31 + i);
     const unsigned end = start + static_cast<unsigned>(bytes.size()) - 7;
     bytes[0] = bytes[1] = 0xFF;
-    bytes[2] = start & 0xFF;
-    bytes[3] = start >> 8;
-    bytes[4] = end & 0xFF;
-    bytes[5] = (end >> 8) & 0xFF;
+    bytes[2] = start & 0xFF, bytes[3] = start >> 8, bytes[4] = end & 0xFF, bytes[5] = (end >> 8) & 0xFF;
     bytes[37] = 1 + index % 4;
     if (start == 0x8000 && length >= 6 + 0x1A + kTone.size()) {
         const std::vector<unsigned char> entries = {0x4C, 0x1A, 0x80, 0x60, 0x60, 0x60, 0x4C, 0x1A, 0x80};
@@ -120,17 +120,19 @@ unsigned temporaryFiles(pid_t pid)
     return count;
 }
 
-// Runs the command, watching it: its peak resident memory and the most temporary files
-// it had open at once.
+// Runs the command, watching it: its peak resident memory, the most temporary files it
+// had open at once, and how long it took.
 struct Watched {
-    bool ok;
+    int status;  // the exit status, -1 when it did not exit
     long peakKilobytes;
     unsigned temporaries;
+    double seconds;
 };
 Watched watch(const std::vector<std::string>& args)
 {
+    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = spawn(args);
-    Watched result{false, 0, 0};
+    Watched result{-1, 0, 0, 0};
     int status = -1;
     rusage usage{};
     while (pid > 0) {
@@ -140,8 +142,9 @@ Watched watch(const std::vector<std::string>& args)
         result.temporaries = std::max(result.temporaries, temporaryFiles(pid));
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    result.ok = pid > 0 && succeeded(status);
+    result.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.peakKilobytes = usage.ru_maxrss;
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
 
@@ -209,8 +212,7 @@ void writePlayers(Bench& b)
     for (std::size_t i = 0; i < 2000; ++i)
         player.push_back(static_cast<unsigned char>(i * 13));
     const unsigned playerEnd = 0x0500 + static_cast<unsigned>(player.size()) - 6 - 1;
-    player[4] = playerEnd & 0xFF;
-    player[5] = playerEnd >> 8;
+    player[4] = playerEnd & 0xFF, player[5] = playerEnd >> 8;
     for (const char* name : {"cmc_0500.plr", "mpt_0500.plr", "tmc_0500.plr"})
         writeFile(b.work / "players" / name, player);
 }
@@ -241,8 +243,6 @@ void perFile(Bench& b, unsigned count)
     std::printf("orvex-convert: %8.1f conversions/s  (%.3f s)\n", count / convertSeconds, convertSeconds);
     std::printf("cp:            %8.1f copies/s      (%.3f s)\n", count / copySeconds, copySeconds);
     std::printf("ratio convert/copy time, one process per file: %.2f  (goal: 2.00 or less)\n", convertSeconds / copySeconds);
-    std::fflush(stdout);
-
 }
 
 // The archive, converted in one run and copied in one cp -r, taking turns; each into a
@@ -266,22 +266,20 @@ std::string wholeArchive(Bench& b)
     std::printf("archive of 6000 modules (%u files): orvex-convert -r %.3f s, cp -r %.3f s (medians of 3)\n",
                 archiveFiles, median(batchRuns), median(copyRuns));
     std::printf("ratio convert/copy time, archive: %.2f  (goal: 1.50 or less)\n", median(batchRuns) / median(copyRuns));
-    std::fflush(stdout);
-
     return archive;
 }
 
-// The same run with a manifest that names every module, taking turns with one without
+// The same run with a tags file that names every module, taking turns with one without
 void withTags(Bench& b, const std::string& archive)
 {
-    std::ofstream manifest(b.work / "tags.csv");
-    manifest << "module,name,author,date\n";
+    std::ofstream tags(b.work / "tags.csv");
+    tags << "module,name,author,date\n";
     for (const auto& entry : fs::recursive_directory_iterator(b.work / "archive")) {
         if (entry.is_regular_file() && entry.path().extension() != ".D15")
-            manifest << "archive/" << entry.path().lexically_relative(b.work / "archive").string() << ",\"Tune, "
+            tags << "archive/" << entry.path().lexically_relative(b.work / "archive").string() << ",\"Tune, "
                      << entry.path().stem().string() << "\",Composer,1990\n";
     }
-    manifest.close();
+    tags.close();
     std::vector<double> plainRuns, taggedRuns;
     for (int round = 0; round < 3; ++round) {
         for (const bool tagged : {false, true}) {
@@ -296,7 +294,6 @@ void withTags(Bench& b, const std::string& archive)
     }
     std::printf("archive with --tags: %.3f s, without: %.3f s (medians of 3): %+.1f%%  (goal: +5%% or less)\n",
                 median(taggedRuns), median(plainRuns), (median(taggedRuns) / median(plainRuns) - 1) * 100);
-    std::fflush(stdout);
 }
 
 // Memory and temporary files as the archive grows
@@ -307,10 +304,9 @@ void memoryGrowth(Bench& b)
         writeArchive(tree, size, [](unsigned i) { return 300 + (i * 97) % 1700; });
         fs::create_directories(out);
         const Watched w = watch({b.converter, "-p", b.players, "-r", tree.string(), "-o", out.string()});
-        b.failures += w.ok ? 0 : 1;
+        b.failures += w.status == 0 ? 0 : 1;
         std::printf("%6u modules: peak RSS %.1f MB, at most %u temporary files at once\n", size,
                     static_cast<double>(w.peakKilobytes) / 1024, w.temporaries);
-        std::fflush(stdout);
         fs::remove_all(tree);
         fs::remove_all(out);
     }
@@ -352,6 +348,25 @@ void tuneLength(Bench& b)
                 static_cast<double>(length.cycles) / median(finds) / 1e6);
 }
 
+// A 5-minute tune converted with a 20 MB tags file: one whose first line names no column,
+// refused at once (status 2), and one of rows for other modules, each a warning.
+void tagsFiles(Bench& b)
+{
+    std::ofstream rows(b.work / "other-modules.csv");  // a row at a time: a child starts with the bench's memory
+    rows << "module,name,author,date\n";
+    for (std::size_t i = 0; rows.tellp() < 20'000'000; ++i)
+        rows << "music/d" << i % 100 << "/tune" << i << ".cmc,Tune,Me,1990\n";
+    rows.close();
+    std::ofstream(b.work / "bad-first-line.csv") << "x\n" << std::ifstream(b.work / "other-modules.csv").rdbuf();
+    for (const auto& [name, status] : {std::pair{"bad-first-line.csv", 2}, {"other-modules.csv", 0}}) {
+        const Watched w = watch({b.converter, "--tags", (b.work / name).string(), "-o", (b.work / "tune.sap").string(), LONG_TUNE});
+        b.failures += w.status == status ? 0 : 1;
+        const double size = static_cast<double>(fs::file_size(b.work / name)), peak = static_cast<double>(w.peakKilobytes) * 1024;
+        std::printf("tags file %s (%.1f MB): status %d in %.3f s, peak RSS %.1f MB (%.2f times the file)\n", name, size / 1e6,
+                    w.status, w.seconds, peak / 1e6, peak / size);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -363,20 +378,21 @@ int main(int argc, char** argv)
     if (!mkdtemp(pattern))
         return 1;
     b.work = pattern;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
     std::printf("on %s\n", fileSystemOf(b.work).c_str());
-    std::fflush(stdout);
     for (const char* folder : {"players", "in", "sap", "copy"})
         fs::create_directories(b.work / folder);
     writePlayers(b);
     b.players = (b.work / "players").string();
-
-    perFile(b, count);
-    const std::string archive = wholeArchive(b);
-    withTags(b, archive);
-    memoryGrowth(b);
-    extraOptions(b, archive);
-    tuneLength(b);
-
+    if (argc < 2 || std::string(argv[1]) != "tags") {
+        perFile(b, count);
+        const std::string archive = wholeArchive(b);
+        withTags(b, archive);
+        memoryGrowth(b);
+        extraOptions(b, archive);
+        tuneLength(b);
+    }
+    tagsFiles(b);
     fs::remove_all(b.work);
     if (b.failures)
         std::printf("%u conversions failed\n", b.failures);

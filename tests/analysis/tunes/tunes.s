@@ -3,13 +3,10 @@
 ;
 ;   -D INTRO_LOOP  100 frames of intro, then 150 frames over and over: the machine's
 ;                  state at frame 250 is that of frame 100
-;   -D COUNTER     the same notes, and a 24-bit count of the calls that never repeats:
-;                  only the sound registers show the loop
 ;   -D ENDS        198 frames of notes, then silence and nothing more
-;   -D NEVER       notes from a 24-bit shift register: nothing repeats for 93 hours
 ;   -D LONG        5 minutes (15000 frames) over and over, each call some 3000 cycles
-;   -D HELD_COUNTER  100 frames of notes, then a note held for good, and the 24-bit
-;                  count of COUNTER beside it
+;   -D HELD_COUNTER  100 frames of notes, then a note held for good, and a 24-bit
+;                  count of the calls beside it that never repeats
 ;   -D RANDOM_NOTES  a note from RANDOM at each call: nothing repeats
 ;   -D RANDOM_LOOP INTRO_LOOP, reading RANDOM at each call into memory that the
 ;                  tune never reads again
@@ -28,7 +25,7 @@ HELD    = $20               ; HELD_COUNTER's last note
 
 .zeropage
 frame:  .res 2              ; the frame of the tune, as it goes round
-count:  .res 3              ; COUNTER: the calls; NEVER: the shift register; RANDOM_LOOP: RANDOM
+count:  .res 3              ; COUNTER: the calls; RANDOM_LOOP: RANDOM
 
 .segment "HEADER"
         .word $FFFF, tune, tuneEnd - 1
@@ -69,10 +66,6 @@ doInit: lda #3
         sta count
         sta count + 1
         sta count + 2
-.ifdef NEVER
-        lda #1
-        sta count
-.endif
         lda #TONE               ; frame 0's note, as the loop comes back to it
         sta AUDC1
         jmp done
@@ -86,21 +79,6 @@ doPlay:
         lda RANDOM
         sta AUDF1
         lda #TONE
-        sta AUDC1
-        jmp done
-.elseif .defined(NEVER)
-        lsr count + 2           ; count: a 24-bit shift register, x^24 + x^23 + x^22 + x^17 + 1
-        ror count + 1
-        ror count
-        bcc :+
-        lda count + 2
-        eor #$E1
-        sta count + 2
-:       lda count
-        sta AUDF1
-        lda count + 1
-        and #$07
-        ora #$A8                ; volume 8 to 15: it always sounds
         sta AUDC1
         jmp done
 .else
