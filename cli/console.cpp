@@ -47,10 +47,14 @@ bool Console::say(const std::vector<std::string>& lines, const std::string* done
         ++done_;
         if (progress_) {
             char count[64];
+            const std::size_t toRead = foldersToRead_ ? foldersToRead_() : 0;
             if (total_ > 1)
                 std::snprintf(count, sizeof count, "[%zu/%zu] ", done_, total_);
+            else if (toRead > 0)
+                std::snprintf(count, sizeof count,
+                              toRead == 1 ? "[%zu done, %zu folder to read] " : "[%zu done, %zu folders to read] ", done_, toRead);
             else
-                std::snprintf(count, sizeof count, "[%zu] ", done_);
+                std::snprintf(count, sizeof count, "[%zu done] ", done_);
             const std::string line = count + orvex::quoted(*done);
             put(line.data(), line.size());
             shown_ = true;
@@ -66,6 +70,13 @@ bool Console::sayPlainly(const char* before, std::string_view text, const char* 
     static const char prefix[] = "orvex-convert: ";
     return put(prefix, sizeof prefix - 1) && put(before, std::strlen(before)) && put(text.data(), text.size())
            && put(after, std::strlen(after)) && put("\n", 1);
+}
+
+void Console::sayLast(const char* text, std::size_t length)
+{
+    if (shown_)
+        put("\r\033[K", 4);
+    put(text, length);
 }
 
 void Console::finish()

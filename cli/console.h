@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -16,6 +18,8 @@ class Console {
 public:
     // `total`: the count of jobs, 0 when it is not known yet; for one, no progress line.
     explicit Console(std::size_t total);
+    // Without a total, the progress line names the folders still to read, as `toRead` counts them.
+    void countFoldersToRead(std::function<std::size_t()> toRead) { foldersToRead_ = std::move(toRead); }
     // Writes the lines; with `done`, one more job is done and the progress line names it.
     // False when standard error cannot be written.
     bool say(const std::vector<std::string>& lines, const std::string* done = nullptr);
@@ -23,6 +27,9 @@ public:
     // Writes "orvex-convert: <before><text><after>" without taking memory: for a line that
     // reports a lack of it.
     bool sayPlainly(const char* before, std::string_view text, const char* after);
+    // Writes `length` bytes of `text`, a whole line, without waiting for another thread or
+    // taking memory: the last words of a run that a signal stops.
+    void sayLast(const char* text, std::size_t length);
     // The progress line goes; what follows is written below the last message.
     void finish();
     bool broken() const { return broken_; }
@@ -33,7 +40,9 @@ private:
 
     std::mutex mutex_;
     std::size_t total_, done_ = 0;
-    bool progress_, shown_ = false;
+    bool progress_;
+    std::atomic<bool> shown_ = false;
+    std::function<std::size_t()> foldersToRead_;
     std::atomic<bool> broken_ = false;
 };
 

@@ -1,24 +1,23 @@
 #pragma once
 // One job of a run, as the window runs it: load, then save (as the job's target, or
-// beside the module); then, when asked, the tune's length and the playback check. The
-// SAP file is complete but not yet in its place when it returns.
+// beside the module) through the run's writer; then, when asked, the playback check.
 
+#include "conversion.h"
 #include "options.h"
 #include "plain_window.h"
 #include "plan.h"
 #include "players.h"
-#include "sap_output.h"
 #include "tags_file.h"
 #include "workers.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace cli {
 
-// The messages of one conversion, one line each, written together.
-class Messages : public orvex::PlainWindow {
+// The window of one conversion: its dialogs answered from the command line, its messages
+// gathered as lines, to be written together.
+class CommandLineWindow : public orvex::PlainWindow {
 public:
     std::vector<std::string> lines;
     int warnings = 0;
@@ -44,15 +43,21 @@ struct Context {
     Folders& folders;                  // those that receive files, flushed at the end
 };
 
-// What a conversion gives: how it ended, the SAP file to put in place (none for standard
-// output or a failure), and whether it has a TIME line.
-struct Converted {
-    Result result = Result::Failed;
-    std::unique_ptr<orvex::WrittenFile> file;
+// What --time gives a SAP file: whether it has a TIME line, else the line that says why
+// not, and how long the check listens to it (10 s, less for a tune that ends sooner).
+struct Timing {
     bool timed = false;
+    std::string untimed;
+    double listen = 10;
 };
 
-// One conversion; its lines go to `messages`.
-Converted convertJob(const Job& job, const Context& context, Messages& messages);
+// Adds the tune's TIME line to the file, as its header's last line, when --time finds
+// one. `shownAs` names the file.
+Timing addTime(const Options& o, orvex::SapFile& sap, const std::string& shownAs);
+
+// One conversion, whose SAP file goes to `writer`; `timing`, filled by the writer, tells
+// the check how long to listen. Its lines go to `window`.
+Result convertJob(const Job& job, const Context& context, orvex::SapWriter& writer, const Timing& timing,
+                  CommandLineWindow& window);
 
 } // namespace cli

@@ -27,24 +27,11 @@ void holdClosedStreams()
     }
 }
 
-// The line that ends a batch: "5998 converted, 2 failed.", made without taking memory.
+// The line that ends a batch: "5998 converted, 2 failed."
 void summarize(const cli::Options& options, const cli::Tally& tally)
 {
     char line[256];
-    int length = std::snprintf(line, sizeof line, "orvex-convert: %u converted, %u failed", tally.converted, tally.failed);
-    const auto add = [&](const char* format, unsigned a, unsigned b = 0) {
-        length += std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), format, a, b);
-    };
-    if (tally.skipped > 0)
-        add(", %u skipped", tally.skipped);
-    const unsigned warnings = tally.warnings + static_cast<unsigned>(options.textWarnings);
-    if (warnings > 0)
-        add(warnings == 1 ? ", %u warning" : ", %u warnings", warnings);
-    if (options.check)
-        add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
-    if (options.time)
-        add(", %u timed", tally.timed);
-    std::fprintf(stderr, "%s.\n", line);
+    std::fwrite(line, 1, cli::summaryLine(options, tally, line), stderr);
 }
 
 } // namespace
@@ -52,8 +39,9 @@ void summarize(const cli::Options& options, const cli::Tally& tally)
 int main(int argc, char** argv)
 {
     holdClosedStreams();
+    cli::Options options;
+    cli::Tally tally;
     try {
-        cli::Options options;
         if (const auto status = cli::parse(argc, argv, options))
             return *status;
         std::optional<cli::TagsFile> tags;
@@ -65,7 +53,7 @@ int main(int argc, char** argv)
             return 2;
         }
         cli::Plan plan(options);
-        cli::Tally tally = cli::run(options, plan, tags ? &*tags : nullptr);
+        cli::run(options, plan, tags ? &*tags : nullptr, tally);
         if (tags) {
             tags->unmatched([&](const std::string& warning) {
                 std::fprintf(stderr, "orvex-convert: %s\n", warning.c_str());
@@ -77,6 +65,8 @@ int main(int argc, char** argv)
         return tally.failed > 0 || std::ferror(stderr) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         std::fputs("orvex-convert: Out of memory.\n", stderr);
+        if (options.batch())
+            summarize(options, tally);  // what was done before
         return 1;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "paths.h"
+#include "safe_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,13 +39,6 @@ std::string join(const std::string& folder, const std::string& name)
     return folder.empty() ? name : folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-bool isModule(const std::string& name)
-{
-    const std::string extension = orvex::extensionOf(name);
-    return std::any_of(orvex::FormatTable.begin(), orvex::FormatTable.end(),
-                       [&](const orvex::FormatRow& row) { return orvex::equalsIgnoringCase(extension, row.extension); });
-}
-
 bool hasExtension(const std::string& name, const char* extension)
 {
     return orvex::equalsIgnoringCase(orvex::extensionOf(name), extension);
@@ -55,7 +49,8 @@ struct Listing {
     struct Entry {
         std::string name;
         bool folder;
-        ino_t inode;  // of a regular file, else 0
+        ino_t inode;       // of a regular file, else 0
+        bool hardLinked;   // a module that has other names
     };
     dev_t device = 0;
     ino_t inode = 0;
@@ -110,10 +105,12 @@ std::string readFolder(const std::string& path, Listing& listing)
             continue;
         unsigned char type = entry->d_type;
         struct stat status {};
-        if (type == DT_UNKNOWN && ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+        // A module's count of names tells whether it may be met again in another folder.
+        if ((type == DT_UNKNOWN || (type == DT_REG && isModule(name)))
+            && ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
             type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG : DT_UNKNOWN;
         const bool isFolder = type == DT_DIR;
-        listing.entries.push_back({name, isFolder, type == DT_REG ? entry->d_ino : 0});
+        listing.entries.push_back({name, isFolder, type == DT_REG ? entry->d_ino : 0, type == DT_REG && status.st_nlink > 1});
         if (!isFolder && (hasExtension(name, "d15") || hasExtension(name, "md1")))
             listing.byLowerName.emplace(lowerCase(name), name);
     }
@@ -137,71 +134,52 @@ void findSamples(const std::string& module, const Listing* listing, const std::s
         refusal = "The module " + orvex::quoted(module) + " has no .D15 file beside it with its name.";
 }
 
-// What tells SAP files apart once symbolic links are followed: their folder's device and
-// inode (its path while it does not exist) and their name.
-class TargetKeys {
-public:
-    std::string of(const std::string& target)
-    {
-        struct stat info {};
-        bool exists = false;
-        std::string resolved;
-        try {
-            resolved = orvex::followLinks(target, info, exists);
-        } catch (const orvex::ConversionError&) {
-            return "as given " + target;  // the save names the problem
-        }
-        const std::string folder = orvex::folderOf(resolved);
-        auto [known, fresh] = folders_.try_emplace(folder);
-        if (fresh) {
-            struct stat status {};
-            std::error_code error;
-            known->second = ::stat(folder.c_str(), &status) == 0
-                                ? std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino)
-                                : "path " + std::filesystem::absolute(folder, error).lexically_normal().string();
-        }
-        return known->second + "/" + fileName(resolved);
-    }
-
-private:
-    std::map<std::string, std::string> folders_;
-};
-
 } // namespace
 
-Plan::Plan(const Options& options) : options_(options)
+std::string sapFileOf(const Job& job)
+{
+    return job.target.empty() ? orvex::derivedSapPath(job.module) : job.target;
+}
+
+Plan::Plan(const Options& options)
+    : options_(options), names_(options, [this](dev_t device, ino_t inode) { return visited_.contains({device, inode}); })
 {
     if (!options.batch()) {
-        ready_.push_back({Job::Kind::Convert, options.arguments[0], options.samples, options.output.value_or(""), "", false, false});
+        ready_.push_back({.module = options.arguments[0], .samples = options.samples, .target = options.output.value_or("")});
         total_ = 1;
         return;
     }
     if (options.recursive) {
         pending_.push_back({"", options.arguments});
+        toRead_ = options.arguments.size();
         return;
     }
     // A list: each folder is read once, for the .D15 files of its .MD1 modules.
-    std::map<std::string, std::pair<Listing, std::string>> folders;
-    const auto listingOf = [&](const std::string& path) -> const std::pair<Listing, std::string>& {
+    struct Read {
+        Listing listing;
+        std::string problem;  // why it cannot be read, or ""
+    };
+    std::map<std::string, Read> folders;
+    const auto listingOf = [&](const std::string& path) -> const Read& {
         const std::string folder = orvex::folderOf(path);
         auto [known, fresh] = folders.try_emplace(folder);
         if (fresh)
-            known->second.second = readFolder(folder, known->second.first);
+            known->second.problem = readFolder(folder, known->second.listing);
         return known->second;
     };
     std::vector<Module> modules;
     for (const std::string& path : options.arguments) {
         const std::string name = fileName(path);
         if (isModule(name)) {
-            Module module{path, std::nullopt, "", std::nullopt};
+            Module module{.path = path};
             if (hasExtension(name, "md1")) {
                 const auto& [listing, problem] = listingOf(path);
                 findSamples(path, &listing, problem, module.samples, module.refusal);
             }
             modules.push_back(std::move(module));
-        } else if (!hasExtension(name, "d15") || !listingOf(path).first.find(name.substr(0, name.size() - 4) + ".md1")) {
-            ready_.push_back({Job::Kind::Skipped, path, std::nullopt, "", orvex::quoted(path) + " is not a module: skipped.",
-                              false, false});
+        } else if (!hasExtension(name, "d15") || !listingOf(path).listing.find(name.substr(0, name.size() - 4) + ".md1")) {
+            ready_.push_back(
+                {.kind = Job::Kind::Skipped, .module = path, .message = orvex::quoted(path) + " is not a module: skipped."});
         }
     }
     addJobs(modules, "");
@@ -216,6 +194,7 @@ bool Plan::next(Job& job)
             return false;
         Node node = std::move(pending_.back());
         pending_.pop_back();
+        toRead_ -= node.folders.size();
         try {
             readNode(node);
         } catch (const std::bad_alloc&) {
@@ -240,7 +219,7 @@ void Plan::readNode(const Node& node)
         Listing listing;
         const std::string problem = readFolder(folder, listing);
         if (!problem.empty())
-            ready_.push_back({Job::Kind::Failed, folder, std::nullopt, "", problem, false, false});
+            ready_.push_back({.kind = Job::Kind::Failed, .module = folder, .message = problem});
         // A folder given twice, or inside another one given: its modules are converted once.
         if (listing.inode == 0 || !visited_.emplace(listing.device, listing.inode).second)
             continue;
@@ -249,7 +228,7 @@ void Plan::readNode(const Node& node)
             if (entry.folder) {
                 children[entry.name].push_back(path);
             } else if (isModule(entry.name)) {
-                Module module{path, std::nullopt, "", std::nullopt};
+                Module module{.path = path, .hardLinked = entry.hardLinked};
                 if (entry.inode != 0)
                     module.identity.emplace(listing.device, entry.inode);
                 if (hasExtension(entry.name, "md1"))
@@ -258,8 +237,10 @@ void Plan::readNode(const Node& node)
             }
         }
     }
-    for (auto child = children.rbegin(); child != children.rend(); ++child)
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
+        toRead_ += child->second.size();
         pending_.push_back({join(node.relative, child->first), std::move(child->second)});
+    }
     addJobs(modules, node.relative);
 }
 
@@ -271,42 +252,62 @@ std::string Plan::targetOf(const std::string& module, const std::string& relativ
 }
 
 // The jobs of modules whose SAP files go to the same folders: a module found twice is
-// converted once, and modules that would write the same SAP file are refused together.
+// converted once, and modules that would write the same SAP file are refused together;
+// one that would write the SAP file of another folder's module is refused alone.
 void Plan::addJobs(std::vector<Module>& modules, const std::string& relative)
 {
     std::set<std::pair<dev_t, ino_t>> seen;
-    TargetKeys keys;
-    std::map<std::string, std::vector<std::size_t>> byTarget;
+    struct Writers {
+        SapNames::Name name;
+        std::vector<std::size_t> jobs;
+    };
+    std::map<std::string, Writers> byTarget;
+    names_.newFolders();
     for (Module& module : modules) {
         struct stat info {};
         if (!module.identity && ::stat(module.path.c_str(), &info) == 0)
             module.identity.emplace(info.st_dev, info.st_ino);
-        if (module.identity && !seen.insert(*module.identity).second)
+        if (module.identity && (!seen.insert(*module.identity).second
+                                || (module.hardLinked && !hardLinked_.insert(*module.identity).second)))
             continue;
-        Job job{module.refusal.empty() ? Job::Kind::Convert : Job::Kind::Failed, std::move(module.path),
-                std::move(module.samples), "", std::move(module.refusal), false, false};
+        Job job{.kind = module.refusal.empty() ? Job::Kind::Convert : Job::Kind::Failed, .module = std::move(module.path),
+                .samples = std::move(module.samples), .message = std::move(module.refusal)};
         const std::string target = targetOf(job.module, relative);
         if (options_.output) {
             job.target = target;
             job.makeFolder = !relative.empty();
         }
-        byTarget[keys.of(target)].push_back(ready_.size());
+        SapNames::Name name = names_.of(target);
+        Writers& writers = byTarget[name.key];
+        writers.name = std::move(name);
+        writers.jobs.push_back(ready_.size());
         ready_.push_back(std::move(job));
     }
-    for (const auto& [key, clashing] : byTarget) {
-        if (clashing.size() < 2)
-            continue;
-        std::string named;
-        for (const std::size_t i : clashing)
-            named += (named.empty() ? "" : ", ") + orvex::quoted(ready_[i].module);
-        for (const std::size_t i : clashing) {
-            Job& job = ready_[i];
+    for (const auto& [key, writers] : byTarget) {
+        Job& job = ready_[writers.jobs.front()];
+        if (writers.jobs.size() > 1) {
+            refuseTogether(writers.jobs);
+        } else if (const std::string other = names_.otherWriter(writers.name); !other.empty()) {
             job.kind = Job::Kind::Failed;
-            job.message = "The modules " + named + " would all write the SAP file "
-                          + orvex::quoted(job.target.empty() ? orvex::derivedSapPath(job.module) : job.target)
-                          + "; none of them is converted.";
-            job.silent = i != clashing.front();
+            job.message = "The module " + orvex::quoted(job.module) + " would write the SAP file " + orvex::quoted(sapFileOf(job))
+                          + ", which the module " + orvex::quoted(other) + " writes; it is not converted.";
+        } else if (job.kind == Job::Kind::Convert) {
+            names_.add(writers.name, job.module);
         }
+    }
+}
+
+void Plan::refuseTogether(const std::vector<std::size_t>& clashing)
+{
+    std::string named;
+    for (const std::size_t i : clashing)
+        named += (named.empty() ? "" : ", ") + orvex::quoted(ready_[i].module);
+    for (const std::size_t i : clashing) {
+        Job& job = ready_[i];
+        job.kind = Job::Kind::Failed;
+        job.message = "The modules " + named + " would all write the SAP file " + orvex::quoted(sapFileOf(job))
+                      + "; none of them is converted.";
+        job.silent = i != clashing.front();
     }
 }
 

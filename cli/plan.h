@@ -5,9 +5,11 @@
 // archive. Each folder is read once.
 
 #include "options.h"
+#include "sap_names.h"
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -31,6 +33,9 @@ struct Job {
     bool outOfMemory = false;            // failed: the folder `module` could not be read for lack of memory
 };
 
+// The SAP file that a job writes
+std::string sapFileOf(const Job& job);
+
 class Plan {
 public:
     explicit Plan(const Options& options);
@@ -38,6 +43,8 @@ public:
     bool next(Job& job);
     // The count of jobs when it is known before the run (one module, a list), else 0.
     std::size_t total() const { return total_; }
+    // The folders under -r that are still to be read
+    std::size_t foldersToRead() const { return toRead_; }
 
 private:
     // The folders at one path below the folders given to -r, one from each that has it:
@@ -51,16 +58,23 @@ private:
         std::optional<std::string> samples;
         std::string refusal;
         std::optional<std::pair<dev_t, ino_t>> identity;  // when the folder's listing tells it
+        bool hardLinked = false;                          // the file has other names
     };
     void readNode(const Node& node);
     void addJobs(std::vector<Module>& modules, const std::string& relative);
     std::string targetOf(const std::string& module, const std::string& relative) const;
+    void refuseTogether(const std::vector<std::size_t>& clashing);
 
     const Options& options_;
     std::mutex mutex_;
     std::deque<Job> ready_;
     std::vector<Node> pending_;                    // folders still to read, the next at the back
     std::set<std::pair<dev_t, ino_t>> visited_;    // folders read
+    std::atomic<std::size_t> toRead_ = 0;          // the folders of pending_
+    // What is compared across the folders of the run: the modules with other names (hard
+    // links), which may be met again in another folder, and the SAP names.
+    std::set<std::pair<dev_t, ino_t>> hardLinked_;
+    SapNames names_;
     std::size_t total_ = 0;
 };
 

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -40,8 +41,8 @@ struct Done {
     std::vector<std::string> lines;
     Result result = Result::Failed;
     int warnings = 0;
-    bool timed = false;                        // it has a TIME line
-    std::unique_ptr<orvex::WrittenFile> file;  // the SAP file to put in place
+    bool timed = false;                   // it has a TIME line
+    std::optional<orvex::SafeFile> file;  // the SAP file to put in place
     // Out of memory: the line is said as before + module + after, without taking memory.
     const char* before = nullptr;
     const char* after = nullptr;
@@ -53,7 +54,7 @@ constexpr unsigned kFlushesAtOnce = 16;
 
 struct Shared {
     Shared(const Options& o, Plan& p, const TagsFile* t)
-        : options(o), plan(p), players(o.players), console(p.total()), waiting(kFlushesAtOnce),
+        : options(o), plan(p), players(o.players), console(p.total()), toPlace(kFlushesAtOnce),
           context{o, t, players, folders}
     {
     }
@@ -62,12 +63,48 @@ struct Shared {
     const orvex::PlayerCache players;
     Console console;
     Folders folders;
-    Waiting<Done> waiting;
+    BoundedQueue<Done> toPlace;  // files written, for the placers to put in place
     const Context context;
     std::atomic<unsigned> converted = 0, failed = 0, skipped = 0, warnings = 0, notChecked = 0, timed = 0;
-    std::atomic<unsigned> flushing = 0;                               // threads that place files
-    std::atomic<unsigned> convertersDone = 0, flushersDone = 0;
+    std::atomic<unsigned> placers = 0;  // threads that put files in place
+    std::atomic<unsigned> convertersDone = 0, placersDone = 0;
     pthread_t main = ::pthread_self();
+
+    Tally tally() const { return {converted, failed, skipped, warnings, notChecked, timed}; }
+};
+
+// A job's SAP file once the conversion has made it: begun at its target (the target's
+// checks), its TIME line added, then written in full beside the target. placeFile
+// commits it; the folders are flushed once each at the run's end. Standard output is
+// written and done with at once.
+class JobWriter final : public orvex::SapWriter {
+public:
+    JobWriter(const Job& job, const Options& options, CommandLineWindow& window)
+        : job_(job), options_(options), window_(window)
+    {
+    }
+    void write(orvex::SapFile& sap, const std::string& target, const std::vector<orvex::InputFile>& inputs) override
+    {
+        const bool toStandardOutput = job_.target == "-";
+        orvex::SafeFile file = toStandardOutput ? orvex::SafeFile(orvex::SafeFile::kStandardOutput)
+                                                : orvex::SafeFile(target, inputs);
+        if (options_.time)
+            timing = addTime(options_, sap, toStandardOutput ? "standard output" : orvex::quoted(target));
+        file.write(sap.bytes());
+        if (!timing.untimed.empty())
+            window_.lines.push_back(timing.untimed);
+        if (toStandardOutput)
+            file.commit();
+        else
+            written.emplace(std::move(file));
+    }
+    Timing timing;
+    std::optional<orvex::SafeFile> written;
+
+private:
+    const Job& job_;
+    const Options& options_;
+    CommandLineWindow& window_;
 };
 
 // One job as far as its file: converted (or refused, or skipped), not yet placed.
@@ -83,13 +120,13 @@ Done perform(Job& job, Shared& shared)
             if (!job.silent)
                 done.lines.push_back(job.message);
         } else {
-            Messages messages;
-            Converted converted = convertJob(job, shared.context, messages);
-            done.result = converted.result;
-            done.file = std::move(converted.file);
-            done.timed = converted.timed;
-            done.lines = std::move(messages.lines);
-            done.warnings = messages.warnings;
+            CommandLineWindow window;
+            JobWriter writer(job, shared.options, window);
+            done.result = convertJob(job, shared.context, writer, writer.timing, window);
+            done.file = std::move(writer.written);
+            done.timed = writer.timing.timed;
+            done.lines = std::move(window.lines);
+            done.warnings = window.warnings;
         }
     } catch (const std::bad_alloc&) {
         done = Done();
@@ -100,26 +137,28 @@ Done perform(Job& job, Shared& shared)
     return done;
 }
 
-// Puts the job's file in place, then says the job's lines and counts it, once. False
-// when standard error cannot be written.
-bool report(Done& done, Shared& shared)
+// Commits the job's file: flushed, checked and put in place; its folder is flushed at
+// the end of the run.
+void placeFile(Done& done, Shared& shared)
 {
-    if (done.file) {
-        try {
-            const std::string problem = done.file->place();
-            if (problem.empty()) {
-                shared.folders.add(done.file->folder());
-            } else {
-                done.result = Result::Failed;
-                done.lines.push_back(problem);
-            }
-        } catch (const std::bad_alloc&) {
-            done.result = Result::Failed;
-            done.before = "Cannot put the SAP file of \"";
-            done.after = "\" in its place: out of memory.";
-        }
-        done.file.reset();
+    try {
+        done.file->commit(orvex::SafeFile::Folder::Later);
+        shared.folders.add(done.file->folder());
+    } catch (const orvex::ConversionError& e) {
+        done.result = Result::Failed;
+        done.lines.push_back(e.what());
+    } catch (const std::bad_alloc&) {
+        done.result = Result::Failed;
+        done.before = "Cannot put the SAP file of \"";
+        done.after = "\" in its place: out of memory.";
     }
+    done.file.reset();
+}
+
+// Counts the job and says its lines, once its file is in place. False when standard
+// error cannot be written.
+bool countAndSay(Done& done, Shared& shared)
+{
     (done.result == Result::Converted || done.result == Result::NotChecked ? shared.converted
      : done.result == Result::Skipped                                      ? shared.skipped
                                                                             : shared.failed)++;
@@ -135,11 +174,25 @@ bool report(Done& done, Shared& shared)
     }
 }
 
-// TERM, INT or HUP, or standard error gone: the files in flight are given up.
-[[noreturn]] void stop(int status)
+// The end of a job: its file put in place, then the job counted and its lines said.
+bool finish(Done& done, Shared& shared)
+{
+    if (done.file)
+        placeFile(done, shared);
+    return countAndSay(done, shared);
+}
+
+// TERM, INT or HUP (`signal`), or standard error gone (0): the files in flight are
+// given up. After a signal, a batch ends with its summary of what was done, written
+// without taking memory or a lock that another thread may hold.
+[[noreturn]] void stop(Shared& shared, int signal)
 {
     orvex::SafeFile::removeAllNames();
-    ::_exit(status);
+    if (signal > 0 && shared.options.batch()) {
+        char line[256];
+        shared.console.sayLast(line, summaryLine(shared.options, shared.tally(), line));
+    }
+    ::_exit(signal > 0 ? 128 + signal : 1);
 }
 
 // Converts jobs until none is left or the run must stop. With `stops`, this is the main
@@ -151,21 +204,21 @@ void convertJobs(Shared& shared, const sigset_t* stops = nullptr)
             const timespec now{0, 0};
             const int signal = ::sigtimedwait(stops, nullptr, &now);
             if (signal > 0)
-                stop(128 + signal);
+                stop(shared, signal);
         }
         Job job;
         if (!shared.plan.next(job))
             return;
         Done done = perform(job, shared);
-        if (done.file && shared.flushing > 0) {
+        if (done.file && shared.placers > 0) {
             try {
-                shared.waiting.add(std::move(done));
+                shared.toPlace.add(std::move(done));
                 continue;
             } catch (const std::bad_alloc&) {
                 // placed here, then
             }
         }
-        if (!report(done, shared))
+        if (!finish(done, shared))
             return;
     }
 }
@@ -190,13 +243,13 @@ void waitFor(const sigset_t& waited, Shared& shared, Finished finished)
 {
     for (;;) {
         if (shared.console.broken())
-            stop(1);
+            stop(shared, 0);
         if (finished())
             return;
         siginfo_t info;
         const int signal = ::sigwaitinfo(&waited, &info);
         if (signal > 0 && signal != kWake)
-            stop(128 + signal);
+            stop(shared, signal);
     }
 }
 
@@ -224,9 +277,52 @@ std::pair<unsigned, unsigned> atOnce(const Options& options, const Plan& plan, C
     return {conversions, flushes};
 }
 
+// Starts the threads that place files and those that convert, as many as `atOnce` allows;
+// this thread converts when none can be started. Returns them, placers first.
+std::pair<std::vector<pthread_t>, std::vector<pthread_t>> startWorkers(Shared& shared, const std::function<void()>& placing,
+                                                                       const std::function<void()>& converting)
+{
+    const auto [conversions, flushes] = atOnce(shared.options, shared.plan, shared.console);
+    int error = 0;
+    std::vector<pthread_t> placers = startThreads(flushes, placing, error);
+    shared.placers = static_cast<unsigned>(placers.size());
+    std::vector<pthread_t> converters = startThreads(conversions, converting, error);
+    try {
+        if (converters.size() < conversions && conversions > 1)
+            shared.console.say("Only " + std::to_string(std::max<std::size_t>(converters.size(), 1)) + " of "
+                               + std::to_string(conversions) + " conversions run at once: a thread cannot be started ("
+                               + std::strerror(error) + ").");
+        else if (placers.size() < flushes)
+            shared.console.say("Only " + std::to_string(placers.size()) + " of " + std::to_string(flushes)
+                               + " files are flushed at once: a thread cannot be started (" + std::strerror(error) + ").");
+    } catch (const std::bad_alloc&) {
+        // the threads run all the same
+    }
+    return {std::move(placers), std::move(converters)};
+}
+
 } // namespace
 
-Tally run(const Options& options, Plan& plan, const TagsFile* tags)
+std::size_t summaryLine(const Options& options, const Tally& tally, char (&line)[256])
+{
+    int length = std::snprintf(line, sizeof line, "orvex-convert: %u converted, %u failed", tally.converted, tally.failed);
+    const auto add = [&](const char* format, unsigned a, unsigned b = 0) {
+        length += std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), format, a, b);
+    };
+    if (tally.skipped > 0)
+        add(", %u skipped", tally.skipped);
+    const unsigned warnings = tally.warnings + static_cast<unsigned>(options.textWarnings);
+    if (warnings > 0)
+        add(warnings == 1 ? ", %u warning" : ", %u warnings", warnings);
+    if (options.check)
+        add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
+    if (options.time)
+        add(", %u timed", tally.timed);
+    add(".\n", 0);
+    return static_cast<std::size_t>(length);
+}
+
+void run(const Options& options, Plan& plan, const TagsFile* tags, Tally& tally)
 {
     const sigset_t stops = stopSignals();
     sigset_t waited = stops;
@@ -238,12 +334,22 @@ Tally run(const Options& options, Plan& plan, const TagsFile* tags)
     ::mallopt(M_ARENA_MAX, 1);
 
     Shared shared(options, plan, tags);
-    const auto [conversions, flushes] = atOnce(options, plan, shared.console);
-    const std::function<void()> flushing = [&] {
-        Done done;
-        while (shared.waiting.take(done) && report(done, shared)) {
+    shared.console.countFoldersToRead([&plan] { return plan.foldersToRead(); });
+    // What was done so far, also when the run ends short of memory
+    struct Told {
+        Shared& shared;
+        Tally& tally;
+        ~Told()
+        {
+            shared.console.finish();
+            tally = shared.tally();
         }
-        ++shared.flushersDone;
+    } told{shared, tally};
+    const std::function<void()> placing = [&] {
+        Done done;
+        while (shared.toPlace.take(done) && finish(done, shared)) {
+        }
+        ++shared.placersDone;
         ::pthread_kill(shared.main, kWake);
     };
     const std::function<void()> converting = [&] {
@@ -251,30 +357,19 @@ Tally run(const Options& options, Plan& plan, const TagsFile* tags)
         ++shared.convertersDone;
         ::pthread_kill(shared.main, kWake);
     };
-    int error = 0;
-    const std::vector<pthread_t> flushers = startThreads(flushes, flushing, error);
-    shared.flushing = static_cast<unsigned>(flushers.size());
-    const std::vector<pthread_t> converters = startThreads(conversions, converting, error);
-    if (converters.size() < conversions && conversions > 1)
-        shared.console.say("Only " + std::to_string(std::max<std::size_t>(converters.size(), 1)) + " of "
-                           + std::to_string(conversions) + " conversions run at once: a thread cannot be started ("
-                           + std::strerror(error) + ").");
-    else if (flushers.size() < flushes)
-        shared.console.say("Only " + std::to_string(flushers.size()) + " of " + std::to_string(flushes)
-                           + " files are flushed at once: a thread cannot be started (" + std::strerror(error) + ").");
-
+    const auto [placers, converters] = startWorkers(shared, placing, converting);
     if (converters.empty())
         convertJobs(shared, &stops);
     else
         waitFor(waited, shared, [&] { return shared.convertersDone == converters.size(); });
-    shared.waiting.close();
-    waitFor(waited, shared, [&] { return shared.flushersDone == flushers.size(); });
-    for (const auto& threads : {converters, flushers}) {
+    shared.toPlace.close();
+    waitFor(waited, shared, [&] { return shared.placersDone == placers.size(); });
+    for (const auto& threads : {converters, placers}) {
         for (const pthread_t thread : threads)
             ::pthread_join(thread, nullptr);
     }
     if (shared.console.broken())
-        stop(1);
+        stop(shared, 0);
 
     for (const std::string& problem : shared.folders.flush(kFlushesAtOnce)) {
         ++shared.failed;
@@ -282,9 +377,7 @@ Tally run(const Options& options, Plan& plan, const TagsFile* tags)
     }
     const timespec now{0, 0};
     if (const int signal = ::sigtimedwait(&stops, nullptr, &now); signal > 0)
-        stop(128 + signal);  // one that came during the last flushes
-    shared.console.finish();
-    return {shared.converted, shared.failed, shared.skipped, shared.warnings, shared.notChecked, shared.timed};
+        stop(shared, signal);  // one that came during the last flushes
 }
 
 } // namespace cli

@@ -20,7 +20,7 @@ constexpr int kEnd = -1;
 
 TagsFileError brokenAt(const std::string& shown, unsigned line, const std::string& what)
 {
-    return TagsFileError("The tags file " + shown + " line " + std::to_string(line) + ": " + what + ".");
+    return TagsFileError("The tags file " + fileAndLine(shown, line) + ": " + what + ".");
 }
 
 // Opens the file without waiting, so that a FIFO cannot hold the run up; only a regular
@@ -106,7 +106,8 @@ void readCell(Reader& in, const std::string& shown, unsigned& line, std::string&
     }
     if (const std::size_t bad = orvex::firstMalformed(cell); bad < cell.size()) {
         const auto breaks = std::count(cell.begin(), cell.begin() + static_cast<long>(bad), '\n');
-        throw TagsFileError("The tags file " + shown + " line " + std::to_string(first + breaks) + " is not valid UTF-8.");
+        throw TagsFileError("The tags file " + fileAndLine(shown, first + static_cast<unsigned>(breaks))
+                            + " is not valid UTF-8.");
     }
 }
 
@@ -236,9 +237,14 @@ std::optional<TagsFile::Found> TagsFile::find(dev_t device, ino_t inode) const
     return Found{row.line, {cell(row, 1 + kName), cell(row, 1 + kAuthor), cell(row, 1 + kDate)}};
 }
 
+std::string fileAndLine(const std::string& shown, unsigned line)
+{
+    return shown + " line " + std::to_string(line);
+}
+
 std::string TagsFile::source(unsigned line) const
 {
-    return shown_ + " line " + std::to_string(line);
+    return fileAndLine(shown_, line);
 }
 
 void TagsFile::unmatched(const std::function<void(const std::string&)>& warn) const

@@ -4,7 +4,7 @@
 // module is a path relative to the file's folder, or an absolute one; it is found again
 // as the same file, by device and inode, however the run names it.
 
-#include "sap_output.h"
+#include "input.h"
 #include "texts.h"
 
 #include <sys/types.h>
@@ -26,6 +26,10 @@
 #include <vector>
 
 namespace cli {
+
+// A place in a file as messages name it: "\"tags.csv\" line 4", `shown` being the file's
+// quoted path.
+std::string fileAndLine(const std::string& shown, unsigned line);
 
 // A tags file that cannot be used; its message, a sentence, names the file and the line.
 struct TagsFileError : std::runtime_error {

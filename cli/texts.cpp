@@ -1,5 +1,6 @@
 #include "texts.h"
 
+#include "conversion.h"
 #include "paths.h"
 #include "text8.h"
 
@@ -15,17 +16,6 @@
 namespace cli {
 
 namespace {
-
-bool hasControlCharacter(std::string_view text, char& which)
-{
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            which = c;
-            return true;
-        }
-    }
-    return false;
-}
 
 // "character 'x' (U+...) has no ... form": a few characters by name, then how many more.
 std::string named(const std::u32string& characters, const char* codePage)
@@ -118,12 +108,8 @@ std::string encode(std::string_view utf8, Field field, bool standard, const std:
                    std::vector<std::string>& warnings)
 {
     const std::string text = std::string("the ") + kFieldNames[field];
-    char control = 0;
-    if (hasControlCharacter(utf8, control)) {
-        char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(control));
-        return source + text + " holds the control character " + code + ", which a SAP header line cannot carry";
-    }
+    if (std::string problem = orvex::controlCharacterProblem(utf8, source + text); !problem.empty())
+        return problem;
     std::u32string missing;
     if (!standard) {
         into = orvex::utf8ToWindows1250(utf8, &missing);

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace cli {
 
@@ -25,7 +27,12 @@ std::vector<pthread_t> startThreads(std::size_t count, const std::function<void(
     ::pthread_attr_init(&small);
     ::pthread_attr_setstacksize(&small, 256 * 1024);
     std::vector<pthread_t> threads;
-    threads.reserve(count);
+    try {
+        threads.reserve(count);
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+        count = 0;
+    }
     while (threads.size() < count) {
         pthread_t thread;
         if (const int failed = ::pthread_create(&thread, &small, threadBody, const_cast<std::function<void()>*>(&body))) {
@@ -49,22 +56,21 @@ std::vector<std::string> Folders::flush(unsigned atOnce)
     const std::vector<std::string> folders(folders_.begin(), folders_.end());
     std::vector<int> errors(folders.size());
     std::atomic<std::size_t> next = 0;
-    const std::function<void()> flushing = [&] {
+    const std::function<void()> flushNext = [&] {
         for (std::size_t i; (i = next++) < folders.size();)
             errors[i] = orvex::SafeFile::flushFolder(folders[i]);
     };
     // This thread flushes too; with fewer threads than asked, the flushes take longer.
     const std::size_t atOnceHere = std::min<std::size_t>(atOnce, folders.size());
     int error = 0;
-    const std::vector<pthread_t> threads = startThreads(atOnceHere > 1 ? atOnceHere - 1 : 0, flushing, error);
-    flushing();
+    const std::vector<pthread_t> threads = startThreads(atOnceHere > 1 ? atOnceHere - 1 : 0, flushNext, error);
+    flushNext();
     for (const pthread_t thread : threads)
         ::pthread_join(thread, nullptr);
     std::vector<std::string> problems;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         if (errors[i])
-            problems.push_back("Cannot flush the folder " + orvex::quoted(folders[i]) + " to disk: "
-                               + std::strerror(errors[i]) + "; the SAP files put there may not survive a crash.");
+            problems.push_back(orvex::folderNotFlushed(folders[i], errors[i], "the SAP files"));
     }
     return problems;
 }

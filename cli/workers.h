@@ -32,28 +32,28 @@ private:
     std::set<std::string> folders_;
 };
 
-// Items handed from threads to others, with room for a few only: `add` waits while it is
-// full, `take` while it is empty and not closed.
+// A queue that hands items from threads to others, with room for a few only: `add` waits
+// while it is full, `take` while it is empty and not closed.
 template <typename T>
-class Waiting {
+class BoundedQueue {
 public:
-    explicit Waiting(std::size_t room) : room_(room) {}
+    explicit BoundedQueue(std::size_t room) : room_(room) {}
     void add(T&& item)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        notFull_.wait(lock, [&] { return files_.size() < room_; });
-        files_.push_back(std::move(item));
+        notFull_.wait(lock, [&] { return items_.size() < room_; });
+        items_.push_back(std::move(item));
         notEmpty_.notify_one();
     }
     // False when there is none left to wait for.
     bool take(T& item)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        notEmpty_.wait(lock, [&] { return !files_.empty() || closed_; });
-        if (files_.empty())
+        notEmpty_.wait(lock, [&] { return !items_.empty() || closed_; });
+        if (items_.empty())
             return false;
-        item = std::move(files_.front());
-        files_.pop_front();
+        item = std::move(items_.front());
+        items_.pop_front();
         notFull_.notify_one();
         return true;
     }
@@ -67,7 +67,7 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable notFull_, notEmpty_;
-    std::deque<T> files_;
+    std::deque<T> items_;
     std::size_t room_;
     bool closed_ = false;
 };

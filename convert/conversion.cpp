@@ -9,24 +9,24 @@ ConversionState& processState()
 }
 
 const std::array<FormatRow, kFormatCount> FormatTable{{
-    {"cmc", &Converter::SaveCMC, 'C'},
-    {"mpt", &Converter::SaveMPT, 'B'},
-    {"md1", &Converter::SaveMD1, 'D'},
-    {"tmc", &Converter::SaveTMC, 'B'},
-    {"tm8", &Converter::SaveTMC, 'B'},
-    {"com", &Converter::SaveCOM, 'B'},
+    {"cmc", &Converter::SaveCMC, 'C', false},
+    {"mpt", &Converter::SaveMPT, 'B', false},
+    {"md1", &Converter::SaveMD1, 'D', false},
+    {"tmc", &Converter::SaveTMC, 'B', false},
+    {"tm8", &Converter::SaveTMC, 'B', true},
+    {"com", &Converter::SaveCOM, 'B', false},
 }};
 
 Converter::Converter(ConversionState& state, MainWindowLink& link, std::vector<std::string> playerFolders)
-    : s(state), window(link), playerFolders_(std::move(playerFolders))
+    : state_(state), window(link), playerFolders_(std::move(playerFolders))
 {
 }
 
 bool Converter::AppendFile(const std::string& path, std::size_t skip, const char* role)
 {
-    const InputRead read = readInput(role, path, skip, s.ModuleImage.data() + s.imageEnd, kImageSize - s.imageEnd);
-    s.inputs.push_back(read.identity);
-    s.imageEnd += read.count;
+    const InputRead read = readInput(role, path, skip, state_.ModuleImage.data() + state_.imageEnd, kImageSize - state_.imageEnd);
+    state_.inputs.push_back(read.identity);
+    state_.imageEnd += read.count;
     return !read.cut;
 }
 

@@ -8,7 +8,8 @@
 //
 // Converter runs the File menu's commands on a state, talking to the main window through
 // MainWindowLink. Failures inside a command raise ConversionError; the command undoes
-// what it had begun, shows the message and returns.
+// what it had begun, shows the message and returns. A save makes the SAP file in memory
+// (SapFile); a SapWriter puts it on disk through a SafeFile.
 
 #include "input.h"
 #include "players.h"
@@ -18,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvex {
@@ -38,6 +40,13 @@ struct SaveState {
     bool operator==(const SaveState&) const = default;
 };
 
+// A SAP file in memory: the header's lines, each ending in CR LF, then the binary image.
+struct SapFile {
+    std::string header;
+    std::string image;
+    std::string bytes() const { return header + image; }
+};
+
 struct ConversionState : SaveState {
     // The Atari binary image: the module file's bytes exactly as read, then every
     // appended segment. Only ModuleImage[0 .. imageEnd) is ever written out.
@@ -48,7 +57,7 @@ struct ConversionState : SaveState {
     std::string sourcePath;  // the module's path; the samples' path after an .MD1 load
     std::string sizeText;    // a file length in decimal digits
     std::string formatText;  // what follows the last '.' of the module's path
-    SapOutput sapFile;
+    SapFile sap;             // what the last save made
     // Where the 4-byte header of the digi-sample segment begins.
     std::size_t sampleSegment = 0;
 
@@ -64,11 +73,13 @@ ConversionState& processState();
 class Converter;
 
 // One row per module format: its extension (compared without regard to case), the
-// routine that completes the image and writes the header, and the SAP TYPE letter.
+// routine that completes the image and writes the header, the SAP TYPE letter and
+// whether the tune plays on two sound chips (STEREO).
 struct FormatRow {
     const char* extension;
     void (Converter::*save)();
     char type;
+    bool stereo;
 };
 
 inline constexpr std::size_t kFormatCount = 6;
@@ -85,6 +96,20 @@ inline constexpr std::array<unsigned, 5> FastplayTable{0, 0, 156, 104, 78};
 // apostrophes, 'Unknown' for a missing name or author), or as the SAP format documents
 // them (one space, double quotes, <?> for any missing text, printable ASCII only).
 enum class HeaderStyle { Apostrophes, Standard };
+
+// Why a text cannot be a SAP header line, a clause with `subject` ("The name") in front:
+// "The name holds the control character 0x09, which a SAP header line cannot carry";
+// "" when it holds no control character.
+std::string controlCharacterProblem(std::string_view text, const std::string& subject);
+
+// What a save does with the SAP file it made: puts it on disk at `target` through a
+// SafeFile (which checks the target against `inputs`). Throws ConversionError (or
+// std::bad_alloc); the save fails with it. The window's writes the file at once.
+class SapWriter {
+public:
+    virtual ~SapWriter() = default;
+    virtual void write(SapFile& sap, const std::string& target, const std::vector<InputFile>& inputs) = 0;
+};
 
 class Converter {
 public:
@@ -107,11 +132,11 @@ public:
     // before the file's end.
     bool AppendFile(const std::string& path, std::size_t skip, const char* role = "file");
 
-    // Creates the SAP file and writes its lines SAP, AUTHOR, NAME, DATE, TYPE, SONGS.
+    // Starts the SAP file's header afresh with its lines SAP, AUTHOR, NAME, DATE, TYPE, SONGS.
     void WriteSapHeader(char type);
 
     // The save routines of FormatTable: each completes the image, then writes the
-    // header and its own lines.
+    // header and its own lines into the state's SapFile. None touches the disk.
     void SaveCMC();
     void SaveMPT();
     void SaveMD1();
@@ -122,6 +147,9 @@ public:
 
     // Player files from `cache` instead of the player folder; nullptr: from the folder.
     void setPlayerCache(const PlayerCache* cache) { players_ = cache; }
+
+    // What the save commands do with the file they made; nullptr: the window's writer.
+    void setWriter(SapWriter* writer) { writer_ = writer; }
 
 private:
     // The high bytes of the first and the last address of the digi-sample segment
@@ -139,11 +167,12 @@ private:
     unsigned placeInFrontOfPlayer(const std::vector<std::uint8_t>& code, const char* playerFile, std::uint16_t playerAddress);
     void saveWithMptPlayer(const std::vector<std::uint8_t>& code, std::uint16_t player, char type);
 
-    ConversionState& s;
+    ConversionState& state_;
     MainWindowLink& window;
     std::vector<std::string> playerFolders_;
     const PlayerCache* players_ = nullptr;
     HeaderStyle headerStyle_ = HeaderStyle::Apostrophes;
+    SapWriter* writer_ = nullptr;
 };
 
 } // namespace orvex

@@ -1,7 +1,7 @@
 #pragma once
 // Reading the files a conversion takes in: the module, its digi samples, a player file.
 
-#include "sap_output.h"
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,16 @@
 #include <string>
 
 namespace orvex {
+
+// A file that a conversion reads (the module, its samples, a player file): a save never
+// writes over one.
+struct InputFile {
+    std::string role;  // "module file", "digi-sample file", "player file"
+    std::string path;
+    dev_t device;
+    ino_t inode;
+    bool operator==(const InputFile&) const = default;
+};
 
 // The image buffer in which a SAP file's binary part is assembled; no input is read
 // beyond it.

@@ -16,21 +16,21 @@ void Converter::LoadAtariMSX()
         return;
 
     const std::string path = window.moduleFileName();
-    s.moduleLoaded = 1;
-    s.imageEnd = 0;
-    s.sourcePath = path;
-    s.samplesFromThisLoad = false;
-    s.inputs.clear();
+    state_.moduleLoaded = 1;
+    state_.imageEnd = 0;
+    state_.sourcePath = path;
+    state_.samplesFromThisLoad = false;
+    state_.inputs.clear();
     try {
-        s.moduleComplete = AppendFile(path, 0, "module file");
-        s.moduleBytes = s.imageEnd;
+        state_.moduleComplete = AppendFile(path, 0, "module file");
+        state_.moduleBytes = state_.imageEnd;
         requireAtariBinary(path);
     } catch (const ConversionError& e) {
         // Nothing is loaded: the save commands do nothing until the next load.
-        s.moduleLoaded = 0;
-        s.imageEnd = 0;
-        s.moduleBytes = 0;
-        s.moduleComplete = false;
+        state_.moduleLoaded = 0;
+        state_.imageEnd = 0;
+        state_.moduleBytes = 0;
+        state_.moduleComplete = false;
         window.showError(e.what());
         return;
     }
@@ -43,20 +43,20 @@ void Converter::LoadAtariMSX()
     }
 
     // The length as read; of a file cut at the buffer's end, as the file system says.
-    if (s.moduleComplete) {
-        s.sizeText = std::to_string(s.moduleBytes);
+    if (state_.moduleComplete) {
+        state_.sizeText = std::to_string(state_.moduleBytes);
     } else {
         std::error_code error;
         const auto length = std::filesystem::file_size(path, error);
-        s.sizeText = !error && length > kImageSize ? std::to_string(length) : "more than " + std::to_string(kImageSize);
+        state_.sizeText = !error && length > kImageSize ? std::to_string(length) : "more than " + std::to_string(kImageSize);
     }
-    s.formatText = extensionOf(path);
+    state_.formatText = extensionOf(path);
 
-    window.setSizeValue(s.sizeText);
-    window.setFormatValue(s.formatText.empty() ? "none" : s.formatText);
+    window.setSizeValue(state_.sizeText);
+    window.setFormatValue(state_.formatText.empty() ? "none" : state_.formatText);
     window.setSapValue("n/o");
 
-    if (equalsIgnoringCase(s.formatText, "MD1") && !attachSamples())
+    if (equalsIgnoringCase(state_.formatText, "MD1") && !attachSamples())
         return;
 
     window.enableInfoFields();
@@ -66,11 +66,11 @@ void Converter::LoadAtariMSX()
 // bytes become the SAP file's image as they are, is also a chain of segments to its end.
 void Converter::requireAtariBinary(const std::string& path) const
 {
-    const std::string_view bytes(reinterpret_cast<const char*>(s.ModuleImage.data()), s.moduleBytes);
+    const std::string_view bytes(reinterpret_cast<const char*>(state_.ModuleImage.data()), state_.moduleBytes);
     const std::string notBinary = "The module file " + quoted(path) + " is not an Atari binary file";
     if (!ffffAt(bytes, 0))
         throw ConversionError(notBinary + ": it does not begin with the bytes FF FF.");
-    if (!equalsIgnoringCase(extensionOf(path), "com") || !s.moduleComplete)
+    if (!equalsIgnoringCase(extensionOf(path), "com") || !state_.moduleComplete)
         return;  // the save refuses a module larger than the buffer
     const Segments segments = readSegments(bytes, 0);
     const std::string segment = "its segment at byte " + std::to_string(segments.at) + " ("
@@ -93,18 +93,18 @@ bool Converter::attachSamples()
         return false;
 
     const std::string path = window.sampleFileName();
-    const std::size_t moduleEnd = s.imageEnd;
+    const std::size_t moduleEnd = state_.imageEnd;
     SamplePages pages{};
     try {
         pages = appendSampleSegment(path);
     } catch (const ConversionError& e) {
-        s.imageEnd = moduleEnd;
+        state_.imageEnd = moduleEnd;
         window.showError(e.what());
         return false;
     }
 
     // The samples' pages must not overlap those of the module's first segment.
-    if (s.moduleBytes >= 6 && pages.first <= s.ModuleImage[5] && pages.last >= s.ModuleImage[3])
+    if (state_.moduleBytes >= 6 && pages.first <= state_.ModuleImage[5] && pages.last >= state_.ModuleImage[3])
         window.showAdrConflict();
     return true;
 }
@@ -113,16 +113,16 @@ bool Converter::attachSamples()
 // file of another length than 32 + 256 * m is padded with zeros.
 Converter::SamplePages Converter::appendSampleSegment(const std::string& path)
 {
-    if (kImageSize - s.imageEnd < 4)
+    if (kImageSize - state_.imageEnd < 4)
         throw ConversionError("There is no room for the digi samples " + quoted(path)
                               + ": their segment header needs 4 bytes and the module leaves "
-                              + std::to_string(kImageSize - s.imageEnd) + " of " + imageBufferName() + ".");
-    const std::size_t header = s.imageEnd;
-    s.imageEnd += 4;
-    s.sourcePath = path;
+                              + std::to_string(kImageSize - state_.imageEnd) + " of " + imageBufferName() + ".");
+    const std::size_t header = state_.imageEnd;
+    state_.imageEnd += 4;
+    state_.sourcePath = path;
     const bool complete = AppendFile(path, 0, "digi-sample file");
 
-    const std::size_t count = s.imageEnd - header - 4;
+    const std::size_t count = state_.imageEnd - header - 4;
     if (count == 0)
         throw ConversionError("The digi-sample file " + quoted(path)
                               + " is empty: its first byte must give the page of the samples.");
@@ -130,7 +130,7 @@ Converter::SamplePages Converter::appendSampleSegment(const std::string& path)
         throw ConversionError("The digi-sample file " + quoted(path) + " does not fit in " + imageBufferName()
                               + " behind the module.");
 
-    const unsigned page = s.ModuleImage[header + 4];
+    const unsigned page = state_.ModuleImage[header + 4];
     const long pagesAfter = count < 33 ? -1 : static_cast<long>((count - 33) / 256);
     const SamplePages pages{static_cast<std::uint8_t>(page - 1), static_cast<std::uint8_t>(page + pagesAfter)};
     const std::size_t declared = count < 33 ? 32 : 32 + 256 * (static_cast<std::size_t>(pagesAfter) + 1);
@@ -139,18 +139,18 @@ Converter::SamplePages Converter::appendSampleSegment(const std::string& path)
         throw ConversionError("The digi samples " + quoted(path) + " (" + std::to_string(count) + " bytes from "
                               + atariAddress(start) + ") would run past the end of Atari memory at $FFFF.");
     const std::size_t padding = declared - count;
-    if (padding > kImageSize - s.imageEnd)
+    if (padding > kImageSize - state_.imageEnd)
         throw ConversionError("The digi-sample file " + quoted(path) + " does not fit in " + imageBufferName()
                               + " behind the module.");
-    std::memset(s.ModuleImage.data() + s.imageEnd, 0, padding);
-    s.imageEnd += padding;
+    std::memset(state_.ModuleImage.data() + state_.imageEnd, 0, padding);
+    state_.imageEnd += padding;
 
-    s.ModuleImage[header + 0] = 0xE0;
-    s.ModuleImage[header + 1] = pages.first;
-    s.ModuleImage[header + 2] = 0xFF;
-    s.ModuleImage[header + 3] = pages.last;
-    s.sampleSegment = header;
-    s.samplesFromThisLoad = true;
+    state_.ModuleImage[header + 0] = 0xE0;
+    state_.ModuleImage[header + 1] = pages.first;
+    state_.ModuleImage[header + 2] = 0xFF;
+    state_.ModuleImage[header + 3] = pages.last;
+    state_.sampleSegment = header;
+    state_.samplesFromThisLoad = true;
     return pages;
 }
 
