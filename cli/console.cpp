@@ -14,9 +14,9 @@ namespace cli {
 
 Console::Console(std::size_t total) : total_(total), progress_(::isatty(STDERR_FILENO) != 0 && total != 1) {}
 
-bool Console::put(const char* text, std::size_t length)
+bool Console::put(const char* text, std::size_t length, bool last)
 {
-    while (length > 0 && !broken_) {
+    while (length > 0 && !broken_ && (!closed_ || last)) {
         const ssize_t count = ::write(STDERR_FILENO, text, length);
         if (count < 0 && errno == EINTR)
             continue;
@@ -74,9 +74,10 @@ bool Console::sayPlainly(const char* before, std::string_view text, const char* 
 
 void Console::sayLast(const char* text, std::size_t length)
 {
+    closed_ = true;
     if (shown_)
-        put("\r\033[K", 4);
-    put(text, length);
+        put("\r\033[K", 4, true);
+    put(text, length, true);
 }
 
 void Console::finish()

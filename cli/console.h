@@ -27,6 +27,8 @@ public:
     // Writes "orvex-convert: <before><text><after>" without taking memory: for a line that
     // reports a lack of it.
     bool sayPlainly(const char* before, std::string_view text, const char* after);
+    // Other threads write nothing more: the run is stopping.
+    void close() { closed_ = true; }
     // Writes `length` bytes of `text`, a whole line, without waiting for another thread or
     // taking memory: the last words of a run that a signal stops.
     void sayLast(const char* text, std::size_t length);
@@ -35,7 +37,8 @@ public:
     bool broken() const { return broken_; }
 
 private:
-    bool put(const char* text, std::size_t length);
+    // With `last`, also once the console is closed
+    bool put(const char* text, std::size_t length, bool last = false);
     void clearProgress();
 
     std::mutex mutex_;
@@ -43,7 +46,7 @@ private:
     bool progress_;
     std::atomic<bool> shown_ = false;
     std::function<std::size_t()> foldersToRead_;
-    std::atomic<bool> broken_ = false;
+    std::atomic<bool> broken_ = false, closed_ = false;
 };
 
 } // namespace cli

@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     try {
         if (const auto status = cli::parse(argc, argv, options))
             return *status;
+        cli::summarizeEarlyStops(options);
         std::optional<cli::TagsFile> tags;
         try {
             if (options.tags)

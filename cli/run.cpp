@@ -8,7 +8,6 @@
 
 #include <malloc.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,10 +46,6 @@ struct Done {
     const char* before = nullptr;
     const char* after = nullptr;
 };
-
-// How many files are flushed at once in a batch: the file system commits flushes that
-// wait together in one go, so more of them in flight cost little more than one.
-constexpr unsigned kFlushesAtOnce = 16;
 
 struct Shared {
     Shared(const Options& o, Plan& p, const TagsFile* t)
@@ -187,10 +182,12 @@ bool finish(Done& done, Shared& shared)
 // without taking memory or a lock that another thread may hold.
 [[noreturn]] void stop(Shared& shared, int signal)
 {
+    const Tally done = shared.tally();  // not the files that the stop cancels
+    shared.console.close();
     orvex::SafeFile::removeAllNames();
     if (signal > 0 && shared.options.batch()) {
         char line[256];
-        shared.console.sayLast(line, summaryLine(shared.options, shared.tally(), line));
+        shared.console.sayLast(line, summaryLine(shared.options, done, line));
     }
     ::_exit(signal > 0 ? 128 + signal : 1);
 }
@@ -253,36 +250,12 @@ void waitFor(const sigset_t& waited, Shared& shared, Finished finished)
     }
 }
 
-// How many conversions and flushes run at once: as many conversions as asked, but no
-// more than there are jobs; and no more of either than the limit of open files allows
-// (a conversion holds up to two files open; a flush one, and a file waiting for it one).
-std::pair<unsigned, unsigned> atOnce(const Options& options, const Plan& plan, Console& console)
-{
-    unsigned conversions = options.jobs, flushes = kFlushesAtOnce;
-    if (plan.total() > 0) {
-        conversions = static_cast<unsigned>(std::min<std::size_t>(conversions, plan.total()));
-        flushes = plan.total() > 1 ? static_cast<unsigned>(std::min<std::size_t>(flushes, plan.total())) : 0;
-    }
-    rlimit files{};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
-        && files.rlim_cur < 10 + 2 * conversions + 2 * flushes) {
-        const unsigned room = files.rlim_cur > 12 ? static_cast<unsigned>(files.rlim_cur - 10) : 2;
-        if (2 * conversions > room) {
-            conversions = room / 2;
-            console.say("The limit of " + std::to_string(files.rlim_cur) + " open files allows " + std::to_string(conversions)
-                        + " conversions at once.");
-        }
-        flushes = std::min(flushes, (room - 2 * conversions) / 2);
-    }
-    return {conversions, flushes};
-}
-
 // Starts the threads that place files and those that convert, as many as `atOnce` allows;
 // this thread converts when none can be started. Returns them, placers first.
 std::pair<std::vector<pthread_t>, std::vector<pthread_t>> startWorkers(Shared& shared, const std::function<void()>& placing,
                                                                        const std::function<void()>& converting)
 {
-    const auto [conversions, flushes] = atOnce(shared.options, shared.plan, shared.console);
+    const auto [conversions, flushes] = atOnce(shared.options.jobs, shared.plan.total(), shared.console);
     int error = 0;
     std::vector<pthread_t> placers = startThreads(flushes, placing, error);
     shared.placers = static_cast<unsigned>(placers.size());
@@ -301,7 +274,29 @@ std::pair<std::vector<pthread_t>, std::vector<pthread_t>> startWorkers(Shared& s
     return {std::move(placers), std::move(converters)};
 }
 
+// The summary of a batch stopped before it runs, made beforehand: a signal handler
+// takes no memory and writes it as it is.
+char earlySummary[256];
+std::size_t earlySummaryLength = 0;
+
+extern "C" void stopEarly(int signal)
+{
+    (void)!::write(STDERR_FILENO, earlySummary, earlySummaryLength);
+    ::_exit(128 + signal);
+}
+
 } // namespace
+
+void summarizeEarlyStops(const Options& options)
+{
+    if (options.batch())
+        earlySummaryLength = summaryLine(options, Tally(), earlySummary);
+    const sigset_t stops = stopSignals();
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        if (sigismember(&stops, signal))
+            std::signal(signal, stopEarly);
+    }
+}
 
 std::size_t summaryLine(const Options& options, const Tally& tally, char (&line)[256])
 {

@@ -27,6 +27,10 @@ struct Tally {
 // `line` without taking memory; returns its length.
 std::size_t summaryLine(const Options& options, const Tally& tally, char (&line)[256]);
 
+// From here until run() takes them, TERM, INT and HUP end a batch with its summary of
+// nothing done.
+void summarizeEarlyStops(const Options& options);
+
 // Runs the plan; `tags`: the tags file of --tags, or nullptr. `tally` holds what was
 // done, also when the run ends short of memory.
 void run(const Options& options, Plan& plan, const TagsFile* tags, Tally& tally);

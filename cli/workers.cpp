@@ -1,5 +1,6 @@
 #include "workers.h"
 
+#include "console.h"
 #include "paths.h"
 #include "safe_file.h"
 
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <sys/resource.h>
 #include <new>
 
 namespace cli {
@@ -43,6 +45,27 @@ std::vector<pthread_t> startThreads(std::size_t count, const std::function<void(
     }
     ::pthread_attr_destroy(&small);
     return threads;
+}
+
+std::pair<unsigned, unsigned> atOnce(unsigned jobs, std::size_t total, Console& console)
+{
+    unsigned conversions = jobs, flushes = kFlushesAtOnce;
+    if (total > 0) {
+        conversions = static_cast<unsigned>(std::min<std::size_t>(conversions, total));
+        flushes = total > 1 ? static_cast<unsigned>(std::min<std::size_t>(flushes, total)) : 0;
+    }
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+        && files.rlim_cur < 10 + 2 * conversions + 2 * flushes) {
+        const unsigned room = files.rlim_cur > 12 ? static_cast<unsigned>(files.rlim_cur - 10) : 2;
+        if (2 * conversions > room) {
+            conversions = room / 2;
+            console.say("The limit of " + std::to_string(files.rlim_cur) + " open files allows " + std::to_string(conversions)
+                        + " conversions at once.");
+        }
+        flushes = std::min(flushes, (room - 2 * conversions) / 2);
+    }
+    return {conversions, flushes};
 }
 
 void Folders::add(const std::string& folder)

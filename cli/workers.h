@@ -11,9 +11,22 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
+
+class Console;
+
+// How many files are flushed at once in a batch: the file system commits flushes that
+// wait together in one go, so more of them in flight cost little more than one.
+constexpr unsigned kFlushesAtOnce = 16;
+
+// How many conversions and flushes run at once: `jobs` conversions, but no more than the
+// `total` of jobs when it is known (else 0); and no more of either than the limit of
+// open files allows (a conversion holds up to two files open; a flush one, and a file
+// waiting for it one). A lower limit of conversions is said on the console.
+std::pair<unsigned, unsigned> atOnce(unsigned jobs, std::size_t total, Console& console);
 
 // Starts up to `count` threads that run `body`; returns them, and in `error` why one
 // could not start. The stacks are small: the conversions' data is on the heap, and under

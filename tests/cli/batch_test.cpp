@@ -87,7 +87,7 @@ Outcome shell(const std::string& script, const std::vector<std::string>& args)
 
 // TERM, INT or HUP at a random moment, four conversions at once, each replacing an old
 // file: every SAP file is the old one or the whole new one, no temporary file is left,
-// the status tells the signal. Also on a file system without O_TMPFILE, where every
+// the status tells the signal and the summary what was done. Also on a file system without O_TMPFILE, where every
 // temporary file has a name while it is written.
 class Stopped : public ::testing::TestWithParam<std::pair<int, bool>> {};
 
@@ -109,6 +109,10 @@ TEST_P(Stopped, WholeFilesAndNoTemporary)
             EXPECT_EQ(written, a.whole.size());
         } else {
             EXPECT_EQ(r.status, 128 + signal) << r.err;
+            // The summary of what was done: files in place, counted once they are
+            std::smatch summary;
+            ASSERT_TRUE(std::regex_match(r.err, summary, std::regex("orvex-convert: (\\d+) converted, 0 failed\\.\n"))) << r.err;
+            EXPECT_LE(std::stoul(summary[1]), written);
             ++stopped;
         }
     }

@@ -64,6 +64,7 @@ TEST_P(Cli, MessageStatusAndDisk)
 void link(Bench& b, const char* to, const char* name) { fs::create_symlink(to, b.dir / name); }
 
 const std::string kLong(251, 'x'), kLongName = kLong + ".sap";  // 255 bytes
+const Bytes kCmc = module(0x2000, 300);
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Cli,
@@ -170,8 +171,55 @@ INSTANTIATE_TEST_SUITE_P(
                  fs::create_directory(b.dir / "out");
              },
              {"-r", "@one", "@two", "-o", "@out"}, 1, {"two/s/a.tmc\" would all write the SAP file", "1 converted, 2 failed."},
-             {"out/s", "out/s/b.SAP"}}),
+             {"out/s", "out/s/b.SAP"}},
+        // Across the folders of a tree: a module met again, SAP names that links lead into another folder
+        Case{"hard_link_in_another_folder",
+             [](Bench& b) {
+                 b.put("h/a/x.cmc", module(0x2000, 300)), fs::create_directory(b.dir / "h/b");
+                 fs::create_hard_link(b.dir / "h/a/x.cmc", b.dir / "h/b/z.cmc");
+             },
+             {"-r", "@h"}, 0, {"1 converted, 0 failed."}, {"h/a/x.SAP"}},
+        Case{"sap_link_to_a_later_folder",
+             [](Bench& b) { b.put("k/a/x.cmc", kCmc), b.put("k/b/y.cmc", kCmc), link(b, "../b/y.SAP", "k/a/x.SAP"); },
+             {"-r", "@k"}, 1, {"b/y.cmc\" would write the SAP file \"", "1 converted, 1 failed."}, {"k/b/y.SAP"}},
+        Case{"sap_link_to_an_earlier_folder",
+             [](Bench& b) { b.put("k/a/x.cmc", kCmc), b.put("k/b/y.cmc", kCmc), link(b, "../a/x.SAP", "k/b/y.SAP"); },
+             {"-r", "@k"}, 1, {"k/b/y.SAP\", which the module \"", "1 converted, 1 failed."}, {"k/a/x.SAP"}},
+        Case{"linked_folder_of_the_output",
+             [](Bench& b) {
+                 b.put("m/a/x.cmc", kCmc), b.put("m/b/x.cmc", kCmc), fs::create_directories(b.dir / "out/b"), link(b, "b", "out/a");
+             },
+             {"-r", "@m", "-o", "@out"}, 1, {"m/b/x.cmc\" would write the SAP file", "1 converted, 1 failed."}, {"out/b/x.SAP"}}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// On a terminal under -r, the progress line counts the files done and the folders still
+// to read. The first file is done before the run can have read more: 16 files are placed
+// at once and 16 wait for it, fewer than the 36 of the first folder.
+TEST(Cli, ProgressUnderRecursive)
+{
+    Bench b;
+    b.putPlayers();
+    for (int i = 0; i < 36; ++i)
+        b.put("m/t" + std::to_string(i) + ".cmc", kCmc);
+    b.put("m/d/b.cmc", kCmc), b.put("m/e/c.cmc", kCmc);
+    const Outcome r = run({"script", "-qec", std::string(ORVEX_CONVERT) + " -j 1 -p " + b.players + " -r " + b.dir / "m", "/dev/null"});
+    EXPECT_NE(r.out.find("[1 done, 2 folders to read] \""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("[38 done] \""), std::string::npos) << r.out;
+}
+
+// Short of memory while a batch is set up (for a tags file larger than memory): its
+// summary of nothing done ends it.
+TEST(Cli, OutOfMemoryInTheSetUp)
+{
+    Bench b;
+    TempDir elsewhere;  // not read whole by the test
+    writeFile(elsewhere / "tags.csv", bytesOf("module\n"));
+    fs::resize_file(elsewhere / "tags.csv", std::uintmax_t(1) << 40);
+    const Outcome r = run({"env", "ASAN_OPTIONS=allocator_may_return_null=1", ORVEX_CONVERT, "--tags", elsewhere / "tags.csv",
+                           "-r", b.dir.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "orvex-convert: Out of memory.\norvex-convert: 0 converted, 0 failed.\n");
+}
 
 // What the options that only inform print, and their status when it cannot be written.
 TEST(Cli, InformingOptions)

@@ -179,4 +179,27 @@ INSTANTIATE_TEST_SUITE_P(
                 Command::Load, "s.d15\" does not fit in the 128000-byte buffer"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// A folder whose flush fails (the preloaded library fails it for a folder with the sticky
+// bit): the save fails with the system's reason and may be made again; the file is in
+// place whole, as the safe write left it, and no temporary file is there.
+TEST(FailingFlush, FolderOfTheSave)
+{
+    Bench b;
+    b.load(b.put("tunes/a.com", module(0x8000, 301)));  // a SAP file of even length, whose own flush passes
+    std::filesystem::permissions(b.dir / "tunes", std::filesystem::perms::sticky_bit, std::filesystem::perm_options::add);
+    const orvex::SaveState before = *b.state;
+    b.converter.SaveSAPfile();
+    EXPECT_EQ(b.window.errors, std::vector<std::string>{"Cannot flush the folder \"" + b.dir / "tunes" + "\" to disk: Input/output "
+                                                        "error; the SAP file \"" + b.dir / "tunes/a.SAP" + "\" put there may "
+                                                        "not survive a crash."});
+    EXPECT_TRUE(static_cast<const orvex::SaveState&>(*b.state) == before);
+    EXPECT_EQ(b.state->moduleLoaded, 1);
+    EXPECT_EQ(b.window.sapValue, "n/o");
+    EXPECT_EQ(slice(readFile(b.dir / "tunes/a.SAP"), 95), module(0x8000, 301));
+    std::vector<std::string> names;
+    for (const auto& [name, what] : listing(b.dir.path() / "tunes"))
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.SAP", "a.com"}));
+}
+
 } // namespace
