@@ -96,7 +96,7 @@ TEST_P(Stopped, WholeFilesAndNoTemporary)
     const auto [signal, named] = GetParam();
     Archive a(300);
     std::mt19937 random(signal);
-    std::size_t stopped = 0;
+    std::size_t summarized = 0;
     for (int round = 0; round < 10; ++round) {
         const std::string out = a.out("out" + std::to_string(round));
         for (const auto& [name, whole] : a.whole)
@@ -109,14 +109,16 @@ TEST_P(Stopped, WholeFilesAndNoTemporary)
             EXPECT_EQ(written, a.whole.size());
         } else {
             EXPECT_EQ(r.status, 128 + signal) << r.err;
-            // The summary of what was done: files in place, counted once they are
-            std::smatch summary;
-            ASSERT_TRUE(std::regex_match(r.err, summary, std::regex("orvex-convert: (\\d+) converted, 0 failed\\.\n"))) << r.err;
-            EXPECT_LE(std::stoul(summary[1]), written);
-            ++stopped;
+            if (written > 0) {  // stopped while converting: the summary of what was done, files counted once in place
+                std::smatch summary;
+                const std::regex line("orvex-convert: (\\d+) converted, 0 failed\\.\n");
+                ASSERT_TRUE(std::regex_match(r.err, summary, line)) << r.err;
+                EXPECT_LE(std::stoul(summary[1]), written);
+                ++summarized;
+            }
         }
     }
-    EXPECT_GT(stopped, 0u) << "no run was stopped: the archive converts too fast for the test";
+    EXPECT_GT(summarized, 0u) << "no run was stopped while converting: the archive converts too fast for the test";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, Stopped,
@@ -183,6 +185,19 @@ TEST(Batch, OutOfMemory)
         EXPECT_TRUE(limit < 30000 || written == a.whole.size()) << limit;
     }
     EXPECT_GT(starved, 0u) << "no limit made a conversion run out of memory";
+}
+
+// Short of memory while a batch is set up (for a tags file larger than memory): its
+// summary of nothing done ends it. (Under AddressSanitizer, whose allocator ends the
+// program instead, this test is left out with the one above.)
+TEST(Batch, OutOfMemoryInTheSetUp)
+{
+    TempDir dir;
+    writeFile(dir / "tags.csv", bytesOf("module\n"));
+    fs::resize_file(dir / "tags.csv", std::uintmax_t(1) << 40);
+    const Outcome r = run({ORVEX_CONVERT, "--tags", dir / "tags.csv", "-r", dir.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "orvex-convert: Out of memory.\norvex-convert: 0 converted, 0 failed.\n");
 }
 
 // A disk whose writes fail when they reach it: each module fails with the system's

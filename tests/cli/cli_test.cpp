@@ -207,20 +207,6 @@ TEST(Cli, ProgressUnderRecursive)
     EXPECT_NE(r.out.find("[38 done] \""), std::string::npos) << r.out;
 }
 
-// Short of memory while a batch is set up (for a tags file larger than memory): its
-// summary of nothing done ends it.
-TEST(Cli, OutOfMemoryInTheSetUp)
-{
-    Bench b;
-    TempDir elsewhere;  // not read whole by the test
-    writeFile(elsewhere / "tags.csv", bytesOf("module\n"));
-    fs::resize_file(elsewhere / "tags.csv", std::uintmax_t(1) << 40);
-    const Outcome r = run({"env", "ASAN_OPTIONS=allocator_may_return_null=1", ORVEX_CONVERT, "--tags", elsewhere / "tags.csv",
-                           "-r", b.dir.path()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "orvex-convert: Out of memory.\norvex-convert: 0 converted, 0 failed.\n");
-}
-
 // What the options that only inform print, and their status when it cannot be written.
 TEST(Cli, InformingOptions)
 {
