@@ -54,6 +54,7 @@ public:
 
     // Writes the whole file, once.
     void write(const std::string& bytes);
+    // Puts the written file in place of the target, its folder flushed or left for later.
     void commit(Folder folder = Folder::Flush);
     // The folder of the file replaced, symbolic links followed
     std::string folder() const;
@@ -63,9 +64,9 @@ public:
     // Removes every name that a file has on disk now and lets no file take a new one.
     static void removeAllNames() noexcept;
 
+private:
     class Unplaced;  // the new file until it takes its place
 
-private:
     std::string target_;    // as given
     std::string resolved_;  // the file that is replaced, symbolic links followed
     bool standardOutput_ = false;
