@@ -315,6 +315,10 @@ std::optional<int> parse(int argc, char** argv, Options& o)
     Texts given;  // UTF-8
     if (const auto status = readOptions(argc, argv, o, given))
         return status;
+    if (const std::string problem = orvex::textConversionProblem(o.standardHeader); !problem.empty()) {
+        std::fprintf(stderr, "orvex-convert: The texts cannot be converted: %s.\n", problem.c_str());
+        return 1;
+    }
     if (const auto status = encodeTexts(given, o))
         return status;
     return checkArguments(argc, argv, o);
