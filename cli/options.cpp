@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string_view>
 #include <thread>
 #include <type_traits>
@@ -25,39 +26,7 @@ namespace cli {
 
 namespace {
 
-const char* const kUsage =
-    "Usage: orvex-convert [OPTIONS] MODULE...\n"
-    "       orvex-convert [OPTIONS] -r FOLDER...\n"
-    "Converts Atari tracker modules (.CMC, .MPT, .MD1, .TMC, .TM8, .COM) into SAP files.\n"
-    "\n"
-    "  -o, --output PATH   SAP file to write (default: MODULE's path with its last four\n"
-    "                      characters replaced by \".SAP\", as \"Save SAP file\" derives it);\n"
-    "                      - writes it to standard output. With several modules or -r: an\n"
-    "                      existing folder that takes the SAP files\n"
-    "  -n, --name TEXT     tune name\n"
-    "  -a, --author TEXT   author\n"
-    "  -d, --date TEXT     date\n"
-    "  -s, --samples PATH  the .D15 digi-sample file of an .MD1 module (one module only;\n"
-    "                      else each .MD1 takes the .D15 file beside it with its name)\n"
-    "  -p, --players DIR   folder holding cmc_0500.plr, mpt_0500.plr and tmc_0500.plr\n"
-    "                      (default: ~/.local/share/orvex/players, then the program's\n"
-    "                      player folder, <prefix>/share/orvex/players)\n"
-    "  -r, --recursive     convert every module under the folders (by extension, any case)\n"
-    "  -j, --jobs N        conversions at once (default: the number of cores)\n"
-    "      --check         play each SAP written and report those that stay silent\n"
-    "      --time          find each tune's length by running it and write it as TIME\n"
-    "      --time-limit MINUTES  follow a tune for at most this long (default 20)\n"
-    "      --tags FILE     per-module texts from a CSV file (columns module, name,\n"
-    "                      author, date; modules relative to the file's folder)\n"
-    "      --keep-tags     keep the texts of the SAP file being replaced\n"
-    "      --standard-header  write AUTHOR, NAME and DATE as the SAP format documents\n"
-    "                      them: \"X\", <?> when unknown, printable ASCII\n"
-    "  -h, --help          show this help and exit\n"
-    "      --version       show the version and exit\n"
-    "\n"
-    "Each text comes from --tags, else -n/-a/-d, else --keep-tags; without one it is\n"
-    "written as 'Unknown' (name, author) and '<?>' (date).\n"
-    "Exit status: 0 all converted, 1 any conversion or check failed, 2 usage error.\n";
+using Status = std::optional<int>;  // the exit status when the run ends here
 
 // A usage error: `message` is a sentence.
 int usageError(const std::string& message)
@@ -75,9 +44,9 @@ std::string shown(const std::string& argument)
 }
 
 // What the program writes to standard output: status 1 when it cannot be written.
-int printOut(const char* text)
+int printOut(const std::string& text)
 {
-    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0)
+    if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0)
         return 0;
     std::fprintf(stderr, "orvex-convert: Cannot write to standard output: %s.\n", std::strerror(errno));
     return 1;
@@ -102,77 +71,182 @@ bool numberIn(std::string_view text, Number low, Number high, Number& into)
     return true;
 }
 
-// The option that lacks its value or is unknown: a short one by its letter, a long one
-// by its name. `given` is the argument that holds it, when it lacks its value.
-std::string optionNamed(bool lacksValue, std::string_view given, const option* options)
+// What an option does with its value (nullptr for an option that takes none)
+using Take = Status (*)(const char* value, Options& o, Texts& given);
+
+template <std::optional<std::string> Options::*path>
+Status setPath(const char* value, Options& o, Texts&)
 {
-    for (const option* o = options; lacksValue && given.starts_with("--") && o->name; ++o) {
-        if (o->val == optopt)
-            return std::string("--") + o->name;
+    o.*path = value;
+    return std::nullopt;
+}
+
+template <bool Options::*flag>
+Status setFlag(const char*, Options& o, Texts&)
+{
+    o.*flag = true;
+    return std::nullopt;
+}
+
+template <Field field>
+Status setText(const char* value, Options&, Texts& given)
+{
+    if (!orvex::isValidUtf8(value))
+        return usageError(std::string("The ") + kFieldNames[field] + " is not valid UTF-8.");
+    given[field] = value;
+    return std::nullopt;
+}
+
+Status setJobs(const char* value, Options& o, Texts&)
+{
+    if (!numberIn(std::string_view(value), 1u, 64u, o.jobs))
+        return usageError("The option -j takes a number of conversions from 1 to 64, not " + shown(value) + ".");
+    return std::nullopt;
+}
+
+Status setTimeLimit(const char* value, Options& o, Texts&)
+{
+    if (!numberIn(std::string_view(value), 0.0, 600.0, o.timeLimit) || o.timeLimit == 0)
+        return usageError("The option --time-limit takes minutes, a decimal number more than 0 and at most 600, not "
+                          + shown(value) + ".");
+    return std::nullopt;
+}
+
+Status showUsage(const char*, Options&, Texts&);
+Status showVersion(const char*, Options&, Texts&)
+{
+    return printOut("orvex-convert " ORVEX_VERSION "\n");
+}
+
+// An option of orvex-convert, all of it: its names, its value, its lines in the usage
+// text and what it does. The man page lists the same options (a test holds them equal).
+struct OptionDefinition {
+    char letter;        // its short name, or 0
+    const char* name;   // its long name
+    const char* value;  // its value's name, nullptr when it takes none
+    const char* help;   // its lines in the usage text, '\n' between them
+    Take take;
+};
+
+const OptionDefinition kOptions[] = {
+    {'o', "output", "PATH",
+     "SAP file to write (default: MODULE's path with its last four\n"
+     "characters replaced by \".SAP\", as \"Save SAP file\" derives it);\n"
+     "- writes it to standard output. With several modules or -r: an\n"
+     "existing folder that takes the SAP files",
+     setPath<&Options::output>},
+    {'n', "name", "TEXT", "tune name", setText<kName>},
+    {'a', "author", "TEXT", "author", setText<kAuthor>},
+    {'d', "date", "TEXT", "date", setText<kDate>},
+    {'s', "samples", "PATH",
+     "the .D15 digi-sample file of an .MD1 module (one module only;\n"
+     "else each .MD1 takes the .D15 file beside it with its name)",
+     setPath<&Options::samples>},
+    {'p', "players", "DIR",
+     "folder holding cmc_0500.plr, mpt_0500.plr and tmc_0500.plr\n"
+     "(default: ~/.local/share/orvex/players, then the program's\n"
+     "player folder, <prefix>/share/orvex/players)",
+     [](const char* value, Options& o, Texts&) -> Status {
+         o.players = {value};
+         return std::nullopt;
+     }},
+    {'r', "recursive", nullptr, "convert every module under the folders (by extension, any case)",
+     setFlag<&Options::recursive>},
+    {'j', "jobs", "N", "conversions at once (default: the number of cores)", setJobs},
+    {0, "check", nullptr, "play each SAP written and report those that stay silent", setFlag<&Options::check>},
+    {0, "time", nullptr, "find each tune's length by running it and write it as TIME", setFlag<&Options::time>},
+    {0, "time-limit", "MINUTES", "follow a tune for at most this long (default 20)", setTimeLimit},
+    {0, "tags", "FILE",
+     "per-module texts from a CSV file (columns module, name,\n"
+     "author, date; modules relative to the file's folder)",
+     setPath<&Options::tags>},
+    {0, "keep-tags", nullptr, "keep the texts of the SAP file being replaced", setFlag<&Options::keepTags>},
+    {0, "standard-header", nullptr,
+     "write AUTHOR, NAME and DATE as the SAP format documents\n"
+     "them: \"X\", <?> when unknown, printable ASCII",
+     setFlag<&Options::standardHeader>},
+    {'h', "help", nullptr, "show this help and exit", showUsage},
+    {0, "version", nullptr, "show the version and exit", showVersion},
+};
+
+// The usage text: each option's names and value, then its help from this column on
+constexpr std::size_t kHelpColumn = 22;
+
+Status showUsage(const char*, Options&, Texts&)
+{
+    std::string text = "Usage: orvex-convert [OPTIONS] MODULE...\n"
+                       "       orvex-convert [OPTIONS] -r FOLDER...\n"
+                       "Converts Atari tracker modules (.CMC, .MPT, .MD1, .TMC, .TM8, .COM) into SAP files.\n\n";
+    for (const OptionDefinition& d : kOptions) {
+        std::string line = d.letter ? std::string("  -") + d.letter + ", --" + d.name : std::string("      --") + d.name;
+        line += d.value ? std::string(" ") + d.value : "";
+        line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
+        for (const char* c = d.help; *c; ++c)
+            line += *c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, *c);
+        text += line + "\n";
     }
-    if (optopt != 0)
-        return std::string("-") + static_cast<char>(optopt);
-    return std::string(given.substr(0, given.find('=')));
+    return printOut(text + "\n"
+                           "Each text comes from --tags, else -n/-a/-d, else --keep-tags; without one it is\n"
+                           "written as 'Unknown' (name, author) and '<?>' (date).\n"
+                           "Exit status: 0 all converted, 1 any conversion or check failed, 2 usage error.\n");
+}
+
+// The options as getopt_long reads them: the letters of the short ones, and the long
+// ones, each with 256 + its place in kOptions.
+struct GetoptTable {
+    std::string letters = ":";  // ':' first: an option that lacks its value is told apart
+    std::vector<option> longs;
+};
+
+const GetoptTable& getoptTable()
+{
+    static const GetoptTable table = [] {
+        GetoptTable made;
+        for (std::size_t k = 0; k < std::size(kOptions); ++k) {
+            const OptionDefinition& d = kOptions[k];
+            if (d.letter)
+                made.letters += std::string(1, d.letter) + (d.value ? ":" : "");
+            made.longs.push_back({d.name, d.value ? required_argument : no_argument, nullptr, 256 + static_cast<int>(k)});
+        }
+        made.longs.push_back({nullptr, 0, nullptr, 0});
+        return made;
+    }();
+    return table;
+}
+
+// What getopt_long refused in `given`: an option that lacks its value (`lacksValue`),
+// a long one given a value it does not take, or an unknown one.
+std::string refusal(bool lacksValue, std::string_view given)
+{
+    if (optopt >= 256)
+        return "Option " + shown(std::string("--") + kOptions[optopt - 256].name)
+               + (lacksValue ? " needs a value." : " takes no value.");
+    if (optopt == 0)
+        return "Unknown option " + shown(std::string(given.substr(0, given.find('=')))) + ".";
+    const std::string named = shown(std::string("-") + static_cast<char>(optopt));
+    return lacksValue ? "Option " + named + " needs a value." : "Unknown option " + named + ".";
 }
 
 // The options, up to the first argument that is not one; a status when the run ends here.
-std::optional<int> readOptions(int argc, char** argv, Options& o, Texts& given)
+Status readOptions(int argc, char** argv, Options& o, Texts& given)
 {
-    enum { kVersion = 1000, kCheck, kTags, kKeepTags, kStandardHeader, kTime, kTimeLimit };
-    static const option options[] = {
-        {"output", required_argument, nullptr, 'o'}, {"name", required_argument, nullptr, 'n'},
-        {"author", required_argument, nullptr, 'a'}, {"date", required_argument, nullptr, 'd'},
-        {"samples", required_argument, nullptr, 's'}, {"players", required_argument, nullptr, 'p'},
-        {"recursive", no_argument, nullptr, 'r'},     {"jobs", required_argument, nullptr, 'j'},
-        {"check", no_argument, nullptr, kCheck},      {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion},  {"tags", required_argument, nullptr, kTags},
-        {"keep-tags", no_argument, nullptr, kKeepTags}, {"standard-header", no_argument, nullptr, kStandardHeader},
-        {"time", no_argument, nullptr, kTime},        {"time-limit", required_argument, nullptr, kTimeLimit},
-        {nullptr, 0, nullptr, 0},
-    };
+    const GetoptTable& table = getoptTable();
     opterr = 0;
-    int option;
-    while ((option = getopt_long(argc, argv, ":o:n:a:d:s:p:rj:h", options, nullptr)) != -1) {
-        const char* field = option == 'n' ? "name" : option == 'a' ? "author" : "date";
-        switch (option) {
-        case 'o': o.output = optarg; break;
-        case 'n':
-        case 'a':
-        case 'd':
-            if (!orvex::isValidUtf8(optarg))
-                return usageError(std::string("The ") + field + " is not valid UTF-8.");
-            given[option == 'n' ? kName : option == 'a' ? kAuthor : kDate] = optarg;
-            break;
-        case 's': o.samples = optarg; break;
-        case 'p': o.players = {optarg}; break;
-        case 'r': o.recursive = true; break;
-        case 'j':
-            if (!numberIn(optarg, 1u, 64u, o.jobs))
-                return usageError("The option -j takes a number of conversions from 1 to 64, not " + shown(optarg) + ".");
-            break;
-        case kCheck: o.check = true; break;
-        case kTags: o.tags = optarg; break;
-        case kKeepTags: o.keepTags = true; break;
-        case kStandardHeader: o.standardHeader = true; break;
-        case kTime: o.time = true; break;
-        case kTimeLimit:
-            if (!numberIn(optarg, 0.0, 600.0, o.timeLimit) || o.timeLimit == 0)
-                return usageError("The option --time-limit takes minutes, a decimal number more than 0 and at most 600, not "
-                                  + shown(optarg) + ".");
-            break;
-        case 'h': return printOut(kUsage);
-        case kVersion: return printOut("orvex-convert " ORVEX_VERSION "\n");
-        default: {
-            const std::string named = shown(optionNamed(option == ':', argv[optind - 1], options));
-            return usageError(option == ':' ? "Option " + named + " needs a value." : "Unknown option " + named + ".");
-        }
-        }
+    int got;
+    while ((got = getopt_long(argc, argv, table.letters.c_str(), table.longs.data(), nullptr)) != -1) {
+        if (got == ':' || got == '?')
+            return usageError(refusal(got == ':', argv[optind - 1]));
+        const OptionDefinition* d = got >= 256 ? &kOptions[got - 256] : nullptr;
+        for (const OptionDefinition& each : kOptions)
+            d = each.letter == got ? &each : d;
+        if (const Status status = d->take(optarg, o, given))
+            return status;
     }
     return std::nullopt;
 }
 
 // The texts of -n, -a and -d in the header's form; what that changes is said once.
-std::optional<int> encodeTexts(const Texts& given, Options& o)
+Status encodeTexts(const Texts& given, Options& o)
 {
     for (int f = kName; f <= kDate; ++f) {
         std::vector<std::string> warnings;
@@ -195,7 +269,7 @@ bool sameFile(const std::string& a, const std::string& b)
 }
 
 // What the options and arguments ask must make sense together.
-std::optional<int> checkArguments(int argc, char** argv, Options& o)
+Status checkArguments(int argc, char** argv, Options& o)
 {
     if (o.tags && o.tags->empty())
         return usageError("The tags file's path is empty.");
@@ -241,6 +315,10 @@ std::optional<int> parse(int argc, char** argv, Options& o)
     Texts given;  // UTF-8
     if (const auto status = readOptions(argc, argv, o, given))
         return status;
+    if (const std::string problem = orvex::textConversionProblem(o.standardHeader); !problem.empty()) {
+        std::fprintf(stderr, "orvex-convert: The texts cannot be converted: %s.\n", problem.c_str());
+        return 1;
+    }
     if (const auto status = encodeTexts(given, o))
         return status;
     return checkArguments(argc, argv, o);

@@ -1,51 +1,26 @@
 #include "text8.h"
 
-#include <array>
+#include <iconv.h>
+#include <unicode/parseerr.h>
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
-#include <unordered_map>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <unordered_set>
+#include <utility>
 
 namespace orvex {
 
 namespace {
 
-// Unicode code points of the Windows-1250 bytes 0x80 to 0xFF; 0 where a byte has none.
-constexpr std::array<char16_t, 128> kHighHalf{
-    0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x0000, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
-    0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
-    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
-    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
-    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
-    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
-    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
-    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
-    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
-    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
-    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
-    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
-    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
-};
-
 constexpr char32_t kMalformed = 0xFFFFFFFF;
-
-// The Windows-1250 byte of each character of its upper half
-const std::unordered_map<char32_t, char>& highHalfBytes()
-{
-    static const std::unordered_map<char32_t, char> bytes = [] {
-        std::unordered_map<char32_t, char> made;
-        for (std::size_t k = 0; k < kHighHalf.size(); ++k) {
-            if (kHighHalf[k] != 0)
-                made.emplace(kHighHalf[k], static_cast<char>(0x80 + k));
-        }
-        return made;
-    }();
-    return bytes;
-}
 
 // The characters of a text that became '?', each once, in the order they first appear
 class Missing {
@@ -84,111 +59,191 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i)
     return point;
 }
 
-void appendUtf8(std::string& out, char32_t point)
+// Hands the text on in stretches of well-formed characters that `takes` accepts, to
+// `stretch`, and each other character (kMalformed for a malformed sequence) to `other`.
+template <typename Stretch, typename Other>
+void split(std::string_view text, bool (*takes)(char32_t), Stretch stretch, Other other)
 {
-    if (point < 0x80) {
-        out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | (point >> 6));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | (point >> 12));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (point >> 18));
-        out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        const char32_t point = nextCodePoint(text, i);
+        if (point != kMalformed && takes(point))
+            continue;
+        stretch(text.substr(start, at - start));
+        other(point);
+        start = i;
     }
+    stretch(text.substr(start));
 }
 
-// The ASCII letters of U+00C0 to U+017F, sixteen a row; '*' where the form has more
-// than one letter (kLongForms), '?' where there is none.
-constexpr std::string_view kLatinLetters =
-    "AAAAAA*CEEEEIIII"  // U+00C0
-    "DNOOOOOxOUUUUY**"  // U+00D0
-    "aaaaaa*ceeeeiiii"  // U+00E0
-    "dnooooo?ouuuuy*y"  // U+00F0
-    "AaAaAaCcCcCcCcDd"  // U+0100
-    "DdEeEeEeEeEeGgGg"  // U+0110
-    "GgGgHhHhIiIiIiIi"  // U+0120
-    "Ii**JjKkkLlLlLlL"  // U+0130
-    "lLlNnNnNnnNnOoOo"  // U+0140
-    "Oo**RrRrRrSsSsSs"  // U+0150
-    "SsTtTtTtUuUuUuUu"  // U+0160
-    "UuUuWwYyYZzZzZzs"; // U+0170
+// One of iconv's conversions. Its descriptor holds the state of a conversion under way,
+// so each thread has its own.
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : descriptor_(::iconv_open(to, from))
+    {
+        if (descriptor_ != reinterpret_cast<iconv_t>(-1))
+            return;
+        if (errno == ENOMEM)
+            throw std::bad_alloc();
+        throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to + " ("
+                                 + std::strerror(errno) + ")");
+    }
+    ~Iconv() { ::iconv_close(descriptor_); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
 
-struct LongForm {
-    char32_t point;
-    const char* ascii;
-};
-constexpr LongForm kLongForms[] = {
-    {0x00C6, "AE"}, {0x00DE, "TH"}, {0x00DF, "ss"}, {0x00E6, "ae"}, {0x00FE, "th"}, {0x0132, "IJ"},
-    {0x0133, "ij"}, {0x0152, "OE"}, {0x0153, "oe"},
-    // Signs with a look-alike
-    {0x00A0, " "}, {0x00AD, "-"}, {0x00B4, "'"}, {0x00B7, "."}, {0x2010, "-"}, {0x2011, "-"}, {0x2012, "-"},
-    {0x2013, "-"}, {0x2014, "-"}, {0x2018, "'"}, {0x2019, "'"}, {0x201A, ","}, {0x201C, "'"}, {0x201D, "'"},
-    {0x201E, "'"}, {0x2022, "*"}, {0x2026, "..."},
+    // Appends the text, converted, to `out`. Where the target lacks what `rest` begins
+    // with, `lacking(rest)` gives how many bytes that is (at least one) and what stands for it.
+    template <typename Lacking>
+    void convert(std::string_view text, std::string& out, Lacking lacking)
+    {
+        char* in = const_cast<char*>(text.data());
+        std::size_t left = text.size();
+        char buffer[1024];
+        while (left > 0) {
+            char* to = buffer;
+            std::size_t room = sizeof buffer;
+            const bool stopped = ::iconv(descriptor_, &in, &left, &to, &room) == static_cast<std::size_t>(-1);
+            out.append(buffer, static_cast<std::size_t>(to - buffer));
+            if (stopped && errno != E2BIG) {
+                const auto [taken, standIn] = lacking(std::string_view(in, left));
+                out += standIn;
+                in += taken;
+                left -= taken;
+            }
+        }
+    }
+
+private:
+    iconv_t descriptor_;
 };
 
-// The ASCII form of one character; empty when it has none.
-std::string_view asciiForm(char32_t point, char (&letter)[1])
+// glibc's code page drops the Unicode tag characters (U+E0000 to U+E007F) without a
+// word; the header writes '?' for each.
+bool notATag(char32_t point)
 {
-    if (point >= 0xC0 && point < 0xC0 + kLatinLetters.size() && kLatinLetters[point - 0xC0] != '*') {
-        letter[0] = kLatinLetters[point - 0xC0];
-        return letter[0] == '?' ? std::string_view() : std::string_view(letter, 1);
+    return point < 0xE0000 || point > 0xE007F;
+}
+
+Iconv& toCodePage()
+{
+    thread_local Iconv converter("CP1250", "UTF-8");
+    return converter;
+}
+
+Iconv& fromCodePage()
+{
+    thread_local Iconv converter("UTF-8", "CP1250");
+    return converter;
+}
+
+// The standard header's ASCII forms: any script in Latin letters, then these in ASCII.
+// Double quotes, which that header cannot hold, become apostrophes (ICU writes curly ones
+// as '"', and "„" as ",,"); three signs keep the look-alikes they have always had.
+constexpr char16_t kAsciiRules[] = u"[\u201C\u201D\u201E\u201F] > \\'; \u00B4 > \\'; \u00B7 > \\.; \u2022 > \\*;"
+                                   u"::Any-Latin; ::Latin-ASCII;";
+
+// The transliterator of the ASCII forms, made once (it takes a while) and cloned for each
+// thread: a clone may be used while another thread uses another.
+icu::Transliterator& transliterator()
+{
+    static const std::unique_ptr<icu::Transliterator> made = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError where{};
+        std::unique_ptr<icu::Transliterator> t(icu::Transliterator::createFromRules(
+            "orvex-ascii", icu::UnicodeString(kAsciiRules), UTRANS_FORWARD, where, status));
+        if (U_FAILURE(status) || !t)
+            throw std::runtime_error(std::string("ICU cannot make the ASCII transliterator (") + u_errorName(status) + ")");
+        return t;
+    }();
+    thread_local const std::unique_ptr<icu::Transliterator> mine(made->clone());
+    if (!mine)
+        throw std::bad_alloc();
+    return *mine;
+}
+
+// Appends the ASCII form of a stretch of well-formed UTF-8 to `out`: a double quote
+// that ICU writes becomes an apostrophe, what stays beyond ASCII '?'.
+void appendAscii(std::string_view stretch, std::string& out, bool* changed, Missing& missing)
+{
+    if (std::all_of(stretch.begin(), stretch.end(), [](char c) { return (c & 0x80) == 0; })) {
+        out += stretch;
+        return;
     }
-    for (const LongForm& form : kLongForms) {
-        if (form.point == point)
-            return form.ascii;
+    if (stretch.size() > INT32_MAX / 2)  // beyond what an ICU string holds
+        throw std::bad_alloc();
+    const auto size = static_cast<int32_t>(stretch.size());
+    const icu::UnicodeString given = icu::UnicodeString::fromUTF8(icu::StringPiece(stretch.data(), size));
+    icu::UnicodeString text = given;
+    transliterator().transliterate(text);
+    if (given.isBogus() || text.isBogus())
+        throw std::bad_alloc();
+    if (changed && text != given)
+        *changed = true;
+    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+        const UChar32 point = text.char32At(i);
+        if (point >= 0x80)
+            missing.add(static_cast<char32_t>(point));
+        out += point == '"' ? '\'' : point < 0x80 ? static_cast<char>(point) : '?';
     }
-    return {};
 }
 
 } // namespace
+
+std::string utf8ToWindows1250(std::string_view text, std::u32string* missingList)
+{
+    Missing missing(missingList);
+    std::string out;
+    out.reserve(text.size());
+    const auto lacking = [&missing](std::string_view rest) {
+        std::size_t taken = 0;
+        missing.add(nextCodePoint(rest, taken));
+        return std::pair(taken, std::string_view("?"));
+    };
+    split(
+        text, notATag, [&](std::string_view stretch) { toCodePage().convert(stretch, out, lacking); },
+        [&](char32_t point) {
+            missing.add(point);
+            out += '?';
+        });
+    return out;
+}
+
+std::string windows1250ToUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    // The five bytes that the code page leaves without a character
+    fromCodePage().convert(text, out, [](std::string_view) { return std::pair(std::size_t{1}, std::string_view("\uFFFD")); });
+    return out;
+}
 
 std::string utf8ToAscii(std::string_view text, bool* changed, std::u32string* missingList)
 {
     Missing missing(missingList);
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t point = nextCodePoint(text, i);
-        char letter[1];
-        const std::string_view form = point < 0x80 ? std::string_view() : asciiForm(point, letter);
-        if (point < 0x80) {
-            out += static_cast<char>(point);
-        } else if (!form.empty()) {
-            out += form;
-            if (changed)
-                *changed = true;
-        } else {
-            missing.add(point);
-            out += '?';
-        }
-    }
+    // A double quote of the text's own stays as it is.
+    split(
+        text, [](char32_t point) { return point != '"'; },
+        [&](std::string_view stretch) { appendAscii(stretch, out, changed, missing); },
+        [&out](char32_t point) { out += point == '"' ? '"' : '?'; });
     return out;
 }
 
-std::string utf8ToWindows1250(std::string_view text, std::u32string* missingList)
+std::string textConversionProblem(bool ascii)
 {
-    Missing missing(missingList);
-    const auto& bytes = highHalfBytes();
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t point = nextCodePoint(text, i);
-        if (point < 0x80) {
-            out += static_cast<char>(point);
-            continue;
-        }
-        const auto byte = bytes.find(point);
-        if (byte == bytes.end())
-            missing.add(point);
-        out += byte != bytes.end() ? byte->second : '?';
+    try {
+        toCodePage();
+        fromCodePage();
+        if (ascii)
+            transliterator();
+        return "";
+    } catch (const std::runtime_error& e) {
+        return e.what();
     }
-    return out;
 }
 
 std::size_t firstMalformed(std::string_view text)
@@ -209,24 +264,10 @@ bool isValidUtf8(std::string_view text)
 std::string describeCharacter(char32_t point)
 {
     std::string text = "'";
-    appendUtf8(text, point);
+    icu::UnicodeString(static_cast<UChar32>(point)).toUTF8String(text);
     char code[16];
     std::snprintf(code, sizeof code, "' (U+%04X)", static_cast<unsigned>(point));
     return text + code;
-}
-
-std::string windows1250ToUtf8(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80)
-            out += c;
-        else
-            appendUtf8(out, kHighHalf[byte - 0x80] ? kHighHalf[byte - 0x80] : char32_t{0xFFFD});
-    }
-    return out;
 }
 
 } // namespace orvex
