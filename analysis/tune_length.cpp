@@ -89,8 +89,9 @@ public:
         return "";
     }
 
-    // The state at this moment: memory, CPU registers, the sound chips' registers, and,
-    // once the code has read RANDOM or VCOUNT, where the call starts in the polynomial
+    // The machine's state at the start of a call: memory, the CPU's registers (A, X, Y, S
+    // and P; the PC is the same at every call's start), both sound chips' registers, and,
+    // once the code has read RANDOM or VCOUNT, where the call falls in the polynomial
     // counter's cycle or in the frame: all that the calls from here on depend on.
     std::uint64_t state()
     {
@@ -104,7 +105,8 @@ public:
             atari_.dirty[quarter] = 0;
         }
         const Cpu6502<Atari>& cpu = atari_.cpu;
-        const std::uint64_t registers = cpu.a | cpu.x << 8 | cpu.y << 16 | cpu.s << 24 | std::uint64_t{cpu.p} << 32;
+        const std::uint64_t registers = std::uint64_t{cpu.a} | std::uint64_t{cpu.x} << 8 | std::uint64_t{cpu.y} << 16
+                                        | std::uint64_t{cpu.s} << 24 | std::uint64_t{cpu.p} << 32;
         std::uint64_t timing = 0;
         if (atari_.readRandom)
             timing ^= mix(cpu.cycles % kPolySteps + 1);
