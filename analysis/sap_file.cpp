@@ -136,6 +136,7 @@ bool SapHeaderReader::feed(std::string_view bytes)
         bytes.remove_prefix(take);
         if (lineNumber_ == 1 && !kFirstLine.starts_with(line_) && !kFirstLineLf.starts_with(line_)) {
             refuse(1, kNotSap);
+            wanting_ = false;
         } else if (line_.back() == '\n') {
             if (lineNumber_ > 1)
                 readLine(std::string_view(line_).substr(0, line_.size() - (line_.ends_with("\r\n") ? 2 : 1)));
@@ -150,11 +151,13 @@ void SapHeaderReader::finish()
 {
     if (!wanting_)
         return;
-    if (lineNumber_ == 1)
-        return refuse(1, kNotSap);
+    if (lineNumber_ == 1) {
+        refuse(1, kNotSap);
+        wanting_ = false;
+        return;
+    }
     readLine(std::string_view(line_).substr(0, line_.size() - (line_.ends_with('\r') ? 1 : 0)));
-    if (wanting_)
-        close();
+    close();
 }
 
 void SapHeaderReader::readLine(std::string_view line)
@@ -178,15 +181,15 @@ void SapHeaderReader::readLine(std::string_view line)
 void SapHeaderReader::close()
 {
     if (header_.defsong >= header_.songs)
-        return refuse(defsongLine_, "DEFSONG " + std::to_string(header_.defsong) + " is not below SONGS "
-                                        + std::to_string(header_.songs) + " (songs are counted from 0)");
+        refuse(defsongLine_, "DEFSONG " + std::to_string(header_.defsong) + " is not below SONGS "
+                                 + std::to_string(header_.songs) + " (songs are counted from 0)");
     wanting_ = false;
 }
 
 void SapHeaderReader::refuse(std::size_t line, const std::string& why)
 {
-    problem_ = located(name_, "line", line) + why;
-    wanting_ = false;
+    if (problem_.empty())
+        problem_ = located(name_, "line", line) + why;
 }
 
 std::string readSap(std::string_view file, SapFile& sap, const std::string& name)

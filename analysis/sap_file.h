@@ -8,7 +8,8 @@
 // once for each song. Other lines are passed over. A line ends with CR LF or LF alone.
 //
 // A file that cannot be read is refused with why, naming the file and the line or the
-// byte offset: "\"tune.sap\" line 3: FASTPLAY 0 is not a count of scan lines".
+// byte offset: "\"tune.sap\" line 3: FASTPLAY 0 is not a count of scan lines". The first
+// problem is the one reported; the header's other lines are still read.
 
 #include "segments.h"
 
@@ -53,14 +54,17 @@ public:
     explicit SapHeaderReader(std::string name = "");
 
     // Takes the file's next bytes; returns whether it wants more: false once the image
-    // begins or the header is refused.
+    // begins, or once the file turns out not to begin with the line "SAP".
     bool feed(std::string_view bytes);
     // The file ends here: a last line without a line end is read too.
     void finish();
 
     const SapHeader& header() const { return header_; }
-    // "" or why the header cannot be read
+    // "" or why the header cannot be read: its first problem. The lines after that line
+    // are read all the same.
     const std::string& problem() const { return problem_; }
+    // Whether the file begins with the line "SAP"; if not, nothing more is read.
+    bool isSap() const { return lineNumber_ > 1; }
 
 private:
     void readLine(std::string_view line);

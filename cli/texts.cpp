@@ -59,7 +59,7 @@ std::string readHeader(int fd, Texts& texts)
             reader.finish();
         more = got > 0 && reader.feed(std::string_view(block, static_cast<std::size_t>(got)));
     }
-    if (!reader.problem().empty())
+    if (!reader.isSap())  // the texts of a SAP header are kept whatever its other lines say
         return reader.problem();
     const orvex::sap::SapHeader& header = reader.header();
     texts[kName] = orvex::windows1250ToUtf8(header.name);

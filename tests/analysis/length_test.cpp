@@ -312,19 +312,20 @@ INSTANTIATE_TEST_SUITE_P(
                                                            "38 60 18 60")), Loops, "", "TIME 00:10.289 LOOP\r\n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// The SAP reader: every tag, texts in either style or bare, lines with LF alone, segments
+// The SAP reader: every tag, texts in either style or bare, lines with LF alone, lines read
+// past a refused one, segments
 TEST(SapReader, EveryTag)
 {
     using orvex::sap::SapHeader;
     const std::string tags = "SAP\r\nAUTHOR  'It's \xFF\xFF'\r\nNAME \"Tune\"\r\nDATE  '<?>'\r\nTYPE C\r\nSONGS 3\r\nDEFSONG 2\r\n"
                              "PLAYER 0500\r\nMUSIC f2E0\r\nFASTPLAY 1248\r\nSTEREO\r\nNTSC\r\nTIME 01:02.345 LOOP\r\nTIME 999:59.5\r\n"
                              "TIME 0:00\r\nCOMMENT x\r\n\xFFx\r\n" + textOf(hex("FFFF 0010 0210 414243 0020 0020 5A FFFF 0021 0121 0D0A")),
-                      bare = "SAP\nAUTHOR Unknown\nNAME N\r\nDATE\n" + textOf(hex("FFFF 0010 0010 41"));
+                      bare = "SAP\nAUTHOR Unknown\nTYPE Q\nNAME N\r\nSONGS 0\nDATE\n" + textOf(hex("FFFF 0010 0010 41"));
     orvex::sap::SapFile read, alone;
-    ASSERT_EQ(orvex::sap::readSap(tags, read) + orvex::sap::readSap(bare, alone), "");
+    ASSERT_EQ(orvex::sap::readSap(tags, read) + orvex::sap::readSap(bare, alone), "line 3: TYPE Q" + std::string(kNoType));
     EXPECT_TRUE(static_cast<SapHeader&>(read) == SapHeader({"It's \xFF\xFF", "Tune", "", 'C', 3, 2, {}, 0x0500, 0xF2E0, 1248, true,
                                                             true, {{62345, true}, {59999500, false}, {0, false}}, 194}));
-    EXPECT_TRUE(static_cast<SapHeader&>(alone) == SapHeader({"", "N", "", 0, 1, 0, {}, {}, {}, {}, false, false, {}, 32}));
+    EXPECT_TRUE(static_cast<SapHeader&>(alone) == SapHeader({"", "N", "", 0, 1, 0, {}, {}, {}, {}, false, false, {}, 47}));
     std::vector<std::array<std::size_t, 3>> segments;  // start, offset in the file, length
     for (const orvex::Segment& segment : read.segments)
         segments.push_back({segment.start, std::size_t(segment.bytes.data() - tags.data()), segment.bytes.size()});
