@@ -164,17 +164,17 @@ private:
     {
         p = (p & ~(kZero | kOverflow | kNegative)) | (value & (kOverflow | kNegative)) | ((a & value) ? 0 : kZero);
     }
-    // A branch; the cycles it costs beyond its 2: 1 when taken, 2 when it lands on
-    // another page.
+    // A branch's cycles, its opcode's `Cost`: 1 more when taken, 2 more to another page.
+    template <unsigned Cost>
     ORVEX_INLINE unsigned branch(bool taken)
     {
         const auto offset = static_cast<std::int8_t>(fetch());
         if (!taken)
-            return 0;
+            return Cost;
         const std::uint16_t target = pc + offset;
-        const unsigned extra = (target ^ pc) >> 8 ? 2 : 1;
+        const unsigned cost = (target ^ pc) >> 8 ? Cost + 2 : Cost + 1;
         pc = target;
-        return extra;
+        return cost;
     }
 
     Bus& bus_;
@@ -242,11 +242,12 @@ inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
 {
     const std::uint16_t at = pc;
     const std::uint8_t opcode = fetch();
-    unsigned cost = 0, extra = 0;  // the opcode's cycles; and those that a page crossed or a branch adds
+    unsigned cost = 0, extra = 0;  // the opcode's cycles; and those that a page crossed adds
     std::uint16_t address = 0;
 
-// The case of an opcode, which costs the cycles the table gives (a constant in each case)
+// The case of an opcode, whose cycles the table gives (a constant in each case); a branch's
 #define OP(code) case code: cost = kBaseCycles[code];
+#define BRANCH(code, condition) case code: cost = branch<kBaseCycles[code]>(condition); break;
 
 // A read instruction in its addressing modes: the operand `value`, then `body`.
 #define READ_MODES(imm, zp, zpx, abs, absx, absy, indx, indy, body)                                                     \
@@ -352,14 +353,14 @@ inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
     OP(0xEA) break;
 
     // Branches, jumps, calls
-    OP(0x10) extra = branch(!(p & kNegative)); break;
-    OP(0x30) extra = branch(p & kNegative); break;
-    OP(0x50) extra = branch(!(p & kOverflow)); break;
-    OP(0x70) extra = branch(p & kOverflow); break;
-    OP(0x90) extra = branch(!(p & kCarry)); break;
-    OP(0xB0) extra = branch(p & kCarry); break;
-    OP(0xD0) extra = branch(!(p & kZero)); break;
-    OP(0xF0) extra = branch(p & kZero); break;
+    BRANCH(0x10, !(p & kNegative))
+    BRANCH(0x30, p & kNegative)
+    BRANCH(0x50, !(p & kOverflow))
+    BRANCH(0x70, p & kOverflow)
+    BRANCH(0x90, !(p & kCarry))
+    BRANCH(0xB0, p & kCarry)
+    BRANCH(0xD0, !(p & kZero))
+    BRANCH(0xF0, p & kZero)
     OP(0x4C) pc = absolute(); break;
     OP(0x6C) {
         // The pointer's high byte comes from the start of its page when it lies at $xxFF.
@@ -390,6 +391,7 @@ inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
         return false;
     }
 #undef OP
+#undef BRANCH
     cycles += cost + extra;
     return true;
 }
