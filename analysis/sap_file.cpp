@@ -101,18 +101,23 @@ struct Tag {
     const char* refusal;
 };
 
+constexpr const char* kNotAnAddress = " is not an address (1 to 4 hexadecimal digits)";
+constexpr const char* kNotAFlag = ": the flag takes no value";
+
 constexpr Tag kTags[] = {
-    {"TYPE", [](std::string_view v, SapHeader& h) { return type(v, h.type); }, " is not a type of SAP file (B, C, D, R or S)"},
-    {"SONGS", [](std::string_view v, SapHeader& h) { return number(v, 10, 1, 256, h.songs); }, " is not a count of songs (1 to 256)"},
+    {"TYPE", [](std::string_view v, SapHeader& h) { return type(v, h.type); },
+     " is not a type of SAP file (B, C, D, R or S)"},
+    {"SONGS", [](std::string_view v, SapHeader& h) { return number(v, 10, 1, 256, h.songs); },
+     " is not a count of songs (1 to 256)"},
     {"DEFSONG", [](std::string_view v, SapHeader& h) { return number(v, 10, 0, 255, h.defsong); },
      " is not the number of a song (0 to 255)"},
-    {"INIT", [](std::string_view v, SapHeader& h) { return address(v, h.init); }, " is not an address (1 to 4 hexadecimal digits)"},
-    {"PLAYER", [](std::string_view v, SapHeader& h) { return address(v, h.player); }, " is not an address (1 to 4 hexadecimal digits)"},
-    {"MUSIC", [](std::string_view v, SapHeader& h) { return address(v, h.music); }, " is not an address (1 to 4 hexadecimal digits)"},
+    {"INIT", [](std::string_view v, SapHeader& h) { return address(v, h.init); }, kNotAnAddress},
+    {"PLAYER", [](std::string_view v, SapHeader& h) { return address(v, h.player); }, kNotAnAddress},
+    {"MUSIC", [](std::string_view v, SapHeader& h) { return address(v, h.music); }, kNotAnAddress},
     {"FASTPLAY", [](std::string_view v, SapHeader& h) { return number(v, 10, 1, 312 * 4, h.fastplay); },
      " is not a count of scan lines"},
-    {"STEREO", [](std::string_view v, SapHeader& h) { return flag(v, h.stereo); }, ": the flag takes no value"},
-    {"NTSC", [](std::string_view v, SapHeader& h) { return flag(v, h.ntsc); }, ": the flag takes no value"},
+    {"STEREO", [](std::string_view v, SapHeader& h) { return flag(v, h.stereo); }, kNotAFlag},
+    {"NTSC", [](std::string_view v, SapHeader& h) { return flag(v, h.ntsc); }, kNotAFlag},
     {"TIME", [](std::string_view v, SapHeader& h) { return readTime(v, h.times.emplace_back()); },
      " is not a time (mm:ss.xxx, then LOOP or nothing)"},
 };
