@@ -1,6 +1,6 @@
 // libFuzzer target. Byte 0 picks what the rest of the input is fed to, by its value modulo
 // 4: 0 "Load Atari MSX" and the save commands, 1 the SAP reader, 2 the tags file reader, 3
-// the length finder. The sanitizers watch memory; each part checks what it promises.
+// the length finder. The sanitizers watch memory, and each of them checks its promises.
 //
 // Load and save: after each command, one that shows a message, is cancelled or has nothing
 // to do changes neither the disk nor (but for a load) the state; a SAP file written is its
