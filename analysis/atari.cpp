@@ -1,7 +1,5 @@
 #include "atari.h"
 
-#include <charconv>
-
 namespace orvex::sap {
 
 namespace {
@@ -21,67 +19,11 @@ const std::vector<std::uint8_t>& poly17()
     return bits;
 }
 
-bool hexWord(std::string_view text, std::uint16_t& value)
-{
-    unsigned parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed, 16);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty() || parsed > 0xFFFF)
-        return false;
-    value = static_cast<std::uint16_t>(parsed);
-    return true;
-}
-
 } // namespace
 
-std::string parseSap(std::string_view file, SapImage& image)
+Atari::Atari(const SapFile& sap) : stereo_(sap.stereo)
 {
-    if (!file.starts_with("SAP\r\n"))
-        return "it does not begin with a SAP header";
-    // The text lines end where the image's FF FF begins.
-    std::size_t at = 0;
-    for (;;) {
-        if (ffffAt(file, at))
-            break;
-        const std::size_t end = file.find("\r\n", at);
-        if (end == std::string_view::npos)
-            return "its header has no end";
-        const std::string_view line = file.substr(at, end - at);
-        at = end + 2;
-        const std::string_view key = line.substr(0, line.find(' '));
-        const std::string_view value = line.size() > key.size() ? line.substr(key.size() + 1) : std::string_view();
-        if (key == "TYPE" && value.size() == 1) {
-            image.type = value[0];
-        } else if (key == "INIT") {
-            image.hasInit = hexWord(value, image.init);
-        } else if (key == "PLAYER") {
-            image.hasPlayer = hexWord(value, image.player);
-        } else if (key == "MUSIC") {
-            image.hasMusic = hexWord(value, image.music);
-        } else if (key == "STEREO") {
-            image.stereo = true;
-        } else if (key == "FASTPLAY") {
-            unsigned lines = 0;
-            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), lines);
-            if (error != std::errc() || end != value.data() + value.size() || lines == 0 || lines > 312 * 4)
-                return "its FASTPLAY line is not a count of scan lines";
-            image.fastplay = lines;
-        }
-    }
-    image.headerEnd = at;
-    Segments segments = readSegments(file, at);
-    image.segments = std::move(segments.list);
-    switch (segments.problem) {
-    case Segments::Problem::None: return "";
-    case Segments::Problem::HeaderCut: return "its image ends inside a segment header";
-    case Segments::Problem::EndsBeforeStart: return "a segment of its image ends before it starts";
-    case Segments::Problem::RunsPastEnd: return "its image ends inside a segment";
-    }
-    return "";
-}
-
-Atari::Atari(const SapImage& image) : stereo_(image.stereo)
-{
-    for (const orvex::Segment& segment : image.segments) {
+    for (const orvex::Segment& segment : sap.segments) {
         for (std::size_t i = 0; i < segment.bytes.size(); ++i)
             memory[static_cast<std::uint16_t>(segment.start + i)] = Cell(static_cast<std::uint8_t>(segment.bytes[i]));
     }

@@ -6,12 +6,10 @@
 // line. Everything else is plain memory.
 
 #include "cpu6502.h"
-#include "segments.h"
+#include "sap_file.h"
 
 #include <array>
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace orvex::sap {
@@ -22,25 +20,11 @@ inline constexpr double kClock = 1773447.0;  // PAL, cycles per second
 // The steps of the 17-bit polynomial counter behind RANDOM; it steps once a cycle.
 inline constexpr unsigned kPolySteps = 131071;
 
-// What a SAP file's header and image say.
-struct SapImage {
-    char type = 0;
-    std::uint16_t init = 0, player = 0, music = 0;
-    bool hasInit = false, hasPlayer = false, hasMusic = false;
-    unsigned fastplay = kLinesPerFrame;  // scan lines from one call to the next
-    bool stereo = false;
-    std::size_t headerEnd = 0;           // where the image begins
-    std::vector<orvex::Segment> segments;
-};
-
-// Reads a SAP file; returns "" or why it cannot be read.
-std::string parseSap(std::string_view file, SapImage& image);
-
 class Atari {
 public:
     static constexpr unsigned kRegisters = 9;  // AUDF1, AUDC1, ... AUDF4, AUDC4, AUDCTL
 
-    explicit Atari(const SapImage& image);
+    explicit Atari(const SapFile& sap);
 
     // A byte of memory. Not a character type: the compiler then knows that a store to
     // memory leaves the CPU's registers alone, and keeps them in its own.

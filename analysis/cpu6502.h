@@ -17,6 +17,28 @@ enum Flag : std::uint8_t {
     kBreak = 0x10, kUnused = 0x20, kOverflow = 0x40, kNegative = 0x80,
 };
 
+// The cycles of each opcode, $00 to $FF, with no page crossed and no branch taken
+// (0: not documented). An indexed read that crosses a page and a branch taken cost a
+// cycle more, a branch taken to another page two.
+inline constexpr std::uint8_t kBaseCycles[256] = {
+    7, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 0, 4, 6, 0,  // $0x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $1x
+    6, 6, 0, 0, 3, 3, 5, 0, 4, 2, 2, 0, 4, 4, 6, 0,  // $2x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $3x
+    6, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 3, 4, 6, 0,  // $4x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $5x
+    6, 6, 0, 0, 0, 3, 5, 0, 4, 2, 2, 0, 5, 4, 6, 0,  // $6x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $7x
+    0, 6, 0, 0, 3, 3, 3, 0, 2, 0, 2, 0, 4, 4, 4, 0,  // $8x
+    2, 6, 0, 0, 4, 4, 4, 0, 2, 5, 2, 0, 0, 5, 0, 0,  // $9x
+    2, 6, 2, 0, 3, 3, 3, 0, 2, 2, 2, 0, 4, 4, 4, 0,  // $Ax
+    2, 5, 0, 0, 4, 4, 4, 0, 2, 4, 2, 0, 4, 4, 4, 0,  // $Bx
+    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0,  // $Cx
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $Dx
+    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0,  // $Ex
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 7, 0,  // $Fx
+};
+
 template <typename Bus>
 class Cpu6502 {
 public:
@@ -142,14 +164,15 @@ private:
     {
         p = (p & ~(kZero | kOverflow | kNegative)) | (value & (kOverflow | kNegative)) | ((a & value) ? 0 : kZero);
     }
-    // A branch: 2 cycles, 3 when taken, 4 when it lands on another page.
+    // A branch's cycles, its opcode's `Cost`: 1 more when taken, 2 more to another page.
+    template <unsigned Cost>
     ORVEX_INLINE unsigned branch(bool taken)
     {
         const auto offset = static_cast<std::int8_t>(fetch());
         if (!taken)
-            return 2;
+            return Cost;
         const std::uint16_t target = pc + offset;
-        const unsigned cost = (target ^ pc) >> 8 ? 4 : 3;
+        const unsigned cost = (target ^ pc) >> 8 ? Cost + 2 : Cost + 1;
         pc = target;
         return cost;
     }
@@ -219,26 +242,34 @@ inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
 {
     const std::uint16_t at = pc;
     const std::uint8_t opcode = fetch();
-    unsigned cost = 0, extra = 0;
+    unsigned cost = 0, extra = 0;  // the opcode's cycles; and those that a page crossed adds
     std::uint16_t address = 0;
+
+// The case of an opcode, whose cycles the table gives (a constant in each case); a branch's
+#define OP(code) case code: cost = kBaseCycles[code];
+#define BRANCH(code, condition) case code: cost = branch<kBaseCycles[code]>(condition); break;
 
 // A read instruction in its addressing modes: the operand `value`, then `body`.
 #define READ_MODES(imm, zp, zpx, abs, absx, absy, indx, indy, body)                                                     \
-    case imm: { const std::uint8_t value = fetch(); body; cost = 2; break; }                                             \
-    case zp: { const std::uint8_t value = read(zeroPage()); body; cost = 3; break; }                                     \
-    case zpx: { const std::uint8_t value = read(zeroPageIndexed(x)); body; cost = 4; break; }                            \
-    case abs: { const std::uint8_t value = read(absolute()); body; cost = 4; break; }                                    \
-    case absx: { const std::uint8_t value = read(absoluteIndexed(x, extra)); body; cost = 4; break; }                    \
-    case absy: { const std::uint8_t value = read(absoluteIndexed(y, extra)); body; cost = 4; break; }                    \
-    case indx: { const std::uint8_t value = read(indexedIndirect()); body; cost = 6; break; }                            \
-    case indy: { const std::uint8_t value = read(indirectIndexed(extra)); body; cost = 5; break; }
-// A read-modify-write instruction on the accumulator and in memory.
+    OP(imm) { const std::uint8_t value = fetch(); body; break; }                                                        \
+    OP(zp) { const std::uint8_t value = read(zeroPage()); body; break; }                                                \
+    OP(zpx) { const std::uint8_t value = read(zeroPageIndexed(x)); body; break; }                                       \
+    OP(abs) { const std::uint8_t value = read(absolute()); body; break; }                                               \
+    OP(absx) { const std::uint8_t value = read(absoluteIndexed(x, extra)); body; break; }                               \
+    OP(absy) { const std::uint8_t value = read(absoluteIndexed(y, extra)); body; break; }                               \
+    OP(indx) { const std::uint8_t value = read(indexedIndirect()); body; break; }                                       \
+    OP(indy) { const std::uint8_t value = read(indirectIndexed(extra)); body; break; }
+// A read-modify-write instruction in its four modes in memory (abs,X with no cycle more
+// across a page)...
+#define MEMORY_MODES(zp, zpx, abs, absx, operation)                                                                     \
+    OP(zp) address = zeroPage(); write(address, operation(read(address))); break;                                       \
+    OP(zpx) address = zeroPageIndexed(x); write(address, operation(read(address))); break;                              \
+    OP(abs) address = absolute(); write(address, operation(read(address))); break;                                      \
+    OP(absx) address = absoluteIndexed(x, extra); extra = 0; write(address, operation(read(address))); break;
+// ... and one on the accumulator too.
 #define MODIFY_MODES(acc, zp, zpx, abs, absx, operation)                                                                \
-    case acc: a = operation(a); cost = 2; break;                                                                         \
-    case zp: address = zeroPage(); write(address, operation(read(address))); cost = 5; break;                           \
-    case zpx: address = zeroPageIndexed(x); write(address, operation(read(address))); cost = 6; break;                  \
-    case abs: address = absolute(); write(address, operation(read(address))); cost = 6; break;                          \
-    case absx: address = absoluteIndexed(x, extra); extra = 0; write(address, operation(read(address))); cost = 7; break;
+    OP(acc) a = operation(a); break;                                                                                    \
+    MEMORY_MODES(zp, zpx, abs, absx, operation)
 
     switch (opcode) {
         READ_MODES(0x69, 0x65, 0x75, 0x6D, 0x7D, 0x79, 0x61, 0x71, adc(value))
@@ -256,117 +287,111 @@ inline __attribute__((always_inline)) bool Cpu6502<Bus>::stepInline()
 #undef MODIFY_MODES
 
     // Loads and stores of X and Y
-    case 0xA2: x = fetch(); setZN(x); cost = 2; break;
-    case 0xA6: x = read(zeroPage()); setZN(x); cost = 3; break;
-    case 0xB6: x = read(zeroPageIndexed(y)); setZN(x); cost = 4; break;
-    case 0xAE: x = read(absolute()); setZN(x); cost = 4; break;
-    case 0xBE: x = read(absoluteIndexed(y, extra)); setZN(x); cost = 4; break;
-    case 0xA0: y = fetch(); setZN(y); cost = 2; break;
-    case 0xA4: y = read(zeroPage()); setZN(y); cost = 3; break;
-    case 0xB4: y = read(zeroPageIndexed(x)); setZN(y); cost = 4; break;
-    case 0xAC: y = read(absolute()); setZN(y); cost = 4; break;
-    case 0xBC: y = read(absoluteIndexed(x, extra)); setZN(y); cost = 4; break;
-    case 0x85: write(zeroPage(), a); cost = 3; break;
-    case 0x95: write(zeroPageIndexed(x), a); cost = 4; break;
-    case 0x8D: write(absolute(), a); cost = 4; break;
-    case 0x9D: write(absoluteIndexed(x, extra), a); extra = 0; cost = 5; break;
-    case 0x99: write(absoluteIndexed(y, extra), a); extra = 0; cost = 5; break;
-    case 0x81: write(indexedIndirect(), a); cost = 6; break;
-    case 0x91: write(indirectIndexed(extra), a); extra = 0; cost = 6; break;
-    case 0x86: write(zeroPage(), x); cost = 3; break;
-    case 0x96: write(zeroPageIndexed(y), x); cost = 4; break;
-    case 0x8E: write(absolute(), x); cost = 4; break;
-    case 0x84: write(zeroPage(), y); cost = 3; break;
-    case 0x94: write(zeroPageIndexed(x), y); cost = 4; break;
-    case 0x8C: write(absolute(), y); cost = 4; break;
+    OP(0xA2) x = fetch(); setZN(x); break;
+    OP(0xA6) x = read(zeroPage()); setZN(x); break;
+    OP(0xB6) x = read(zeroPageIndexed(y)); setZN(x); break;
+    OP(0xAE) x = read(absolute()); setZN(x); break;
+    OP(0xBE) x = read(absoluteIndexed(y, extra)); setZN(x); break;
+    OP(0xA0) y = fetch(); setZN(y); break;
+    OP(0xA4) y = read(zeroPage()); setZN(y); break;
+    OP(0xB4) y = read(zeroPageIndexed(x)); setZN(y); break;
+    OP(0xAC) y = read(absolute()); setZN(y); break;
+    OP(0xBC) y = read(absoluteIndexed(x, extra)); setZN(y); break;
+    OP(0x85) write(zeroPage(), a); break;
+    OP(0x95) write(zeroPageIndexed(x), a); break;
+    OP(0x8D) write(absolute(), a); break;
+    OP(0x9D) write(absoluteIndexed(x, extra), a); extra = 0; break;
+    OP(0x99) write(absoluteIndexed(y, extra), a); extra = 0; break;
+    OP(0x81) write(indexedIndirect(), a); break;
+    OP(0x91) write(indirectIndexed(extra), a); extra = 0; break;
+    OP(0x86) write(zeroPage(), x); break;
+    OP(0x96) write(zeroPageIndexed(y), x); break;
+    OP(0x8E) write(absolute(), x); break;
+    OP(0x84) write(zeroPage(), y); break;
+    OP(0x94) write(zeroPageIndexed(x), y); break;
+    OP(0x8C) write(absolute(), y); break;
 
     // Compares of X and Y, BIT
-    case 0xE0: compare(x, fetch()); cost = 2; break;
-    case 0xE4: compare(x, read(zeroPage())); cost = 3; break;
-    case 0xEC: compare(x, read(absolute())); cost = 4; break;
-    case 0xC0: compare(y, fetch()); cost = 2; break;
-    case 0xC4: compare(y, read(zeroPage())); cost = 3; break;
-    case 0xCC: compare(y, read(absolute())); cost = 4; break;
-    case 0x24: bit(read(zeroPage())); cost = 3; break;
-    case 0x2C: bit(read(absolute())); cost = 4; break;
+    OP(0xE0) compare(x, fetch()); break;
+    OP(0xE4) compare(x, read(zeroPage())); break;
+    OP(0xEC) compare(x, read(absolute())); break;
+    OP(0xC0) compare(y, fetch()); break;
+    OP(0xC4) compare(y, read(zeroPage())); break;
+    OP(0xCC) compare(y, read(absolute())); break;
+    OP(0x24) bit(read(zeroPage())); break;
+    OP(0x2C) bit(read(absolute())); break;
 
     // Increments and decrements
-#define MEMORY_MODES(zp, zpx, abs, absx, operation)                                                                     \
-    case zp: address = zeroPage(); write(address, operation(read(address))); cost = 5; break;                           \
-    case zpx: address = zeroPageIndexed(x); write(address, operation(read(address))); cost = 6; break;                  \
-    case abs: address = absolute(); write(address, operation(read(address))); cost = 6; break;                          \
-    case absx: address = absoluteIndexed(x, extra); extra = 0; write(address, operation(read(address))); cost = 7; break;
         MEMORY_MODES(0xE6, 0xF6, 0xEE, 0xFE, increment)
         MEMORY_MODES(0xC6, 0xD6, 0xCE, 0xDE, decrement)
 #undef MEMORY_MODES
-    case 0xE8: setZN(++x); cost = 2; break;
-    case 0xC8: setZN(++y); cost = 2; break;
-    case 0xCA: setZN(--x); cost = 2; break;
-    case 0x88: setZN(--y); cost = 2; break;
+    OP(0xE8) setZN(++x); break;
+    OP(0xC8) setZN(++y); break;
+    OP(0xCA) setZN(--x); break;
+    OP(0x88) setZN(--y); break;
 
     // Transfers and the stack
-    case 0xAA: x = a; setZN(x); cost = 2; break;
-    case 0xA8: y = a; setZN(y); cost = 2; break;
-    case 0x8A: a = x; setZN(a); cost = 2; break;
-    case 0x98: a = y; setZN(a); cost = 2; break;
-    case 0xBA: x = s; setZN(x); cost = 2; break;
-    case 0x9A: s = x; cost = 2; break;
-    case 0x48: push(a); cost = 3; break;
-    case 0x08: push(p | kBreak | kUnused); cost = 3; break;
-    case 0x68: a = pull(); setZN(a); cost = 4; break;
-    case 0x28: p = (pull() | kUnused) & ~kBreak; cost = 4; break;
+    OP(0xAA) x = a; setZN(x); break;
+    OP(0xA8) y = a; setZN(y); break;
+    OP(0x8A) a = x; setZN(a); break;
+    OP(0x98) a = y; setZN(a); break;
+    OP(0xBA) x = s; setZN(x); break;
+    OP(0x9A) s = x; break;
+    OP(0x48) push(a); break;
+    OP(0x08) push(p | kBreak | kUnused); break;
+    OP(0x68) a = pull(); setZN(a); break;
+    OP(0x28) p = (pull() | kUnused) & ~kBreak; break;
 
     // Flags
-    case 0x18: p &= ~kCarry; cost = 2; break;
-    case 0x38: p |= kCarry; cost = 2; break;
-    case 0x58: p &= ~kInterrupt; cost = 2; break;
-    case 0x78: p |= kInterrupt; cost = 2; break;
-    case 0xD8: p &= ~kDecimal; cost = 2; break;
-    case 0xF8: p |= kDecimal; cost = 2; break;
-    case 0xB8: p &= ~kOverflow; cost = 2; break;
-    case 0xEA: cost = 2; break;
+    OP(0x18) p &= ~kCarry; break;
+    OP(0x38) p |= kCarry; break;
+    OP(0x58) p &= ~kInterrupt; break;
+    OP(0x78) p |= kInterrupt; break;
+    OP(0xD8) p &= ~kDecimal; break;
+    OP(0xF8) p |= kDecimal; break;
+    OP(0xB8) p &= ~kOverflow; break;
+    OP(0xEA) break;
 
     // Branches, jumps, calls
-    case 0x10: cost = branch(!(p & kNegative)); break;
-    case 0x30: cost = branch(p & kNegative); break;
-    case 0x50: cost = branch(!(p & kOverflow)); break;
-    case 0x70: cost = branch(p & kOverflow); break;
-    case 0x90: cost = branch(!(p & kCarry)); break;
-    case 0xB0: cost = branch(p & kCarry); break;
-    case 0xD0: cost = branch(!(p & kZero)); break;
-    case 0xF0: cost = branch(p & kZero); break;
-    case 0x4C: pc = absolute(); cost = 3; break;
-    case 0x6C: {
+    BRANCH(0x10, !(p & kNegative))
+    BRANCH(0x30, p & kNegative)
+    BRANCH(0x50, !(p & kOverflow))
+    BRANCH(0x70, p & kOverflow)
+    BRANCH(0x90, !(p & kCarry))
+    BRANCH(0xB0, p & kCarry)
+    BRANCH(0xD0, !(p & kZero))
+    BRANCH(0xF0, p & kZero)
+    OP(0x4C) pc = absolute(); break;
+    OP(0x6C) {
         // The pointer's high byte comes from the start of its page when it lies at $xxFF.
         const std::uint16_t pointer = absolute();
         pc = read(pointer) | read((pointer & 0xFF00) | ((pointer + 1) & 0xFF)) << 8;
-        cost = 5;
         break;
     }
-    case 0x20: {
+    OP(0x20) {
         const std::uint16_t target = absolute();
         push(static_cast<std::uint8_t>((pc - 1) >> 8));
         push(static_cast<std::uint8_t>(pc - 1));
         pc = target;
-        cost = 6;
         break;
     }
-    case 0x60: pc = pull(); pc |= pull() << 8; ++pc; cost = 6; break;
-    case 0x40: p = (pull() | kUnused) & ~kBreak; pc = pull(); pc |= pull() << 8; cost = 6; break;
-    case 0x00:
+    OP(0x60) pc = pull(); pc |= pull() << 8; ++pc; break;
+    OP(0x40) p = (pull() | kUnused) & ~kBreak; pc = pull(); pc |= pull() << 8; break;
+    OP(0x00)
         ++pc;  // the byte after BRK is skipped
         push(static_cast<std::uint8_t>(pc >> 8));
         push(static_cast<std::uint8_t>(pc));
         push(p | kBreak | kUnused);
         p |= kInterrupt;
         pc = word(0xFFFE);
-        cost = 7;
         break;
 
     default:
         pc = at;
         return false;
     }
+#undef OP
+#undef BRANCH
     cycles += cost + extra;
     return true;
 }

@@ -53,7 +53,7 @@ std::uint64_t pageTerm(unsigned page, std::uint64_t hash)
 // rehashes only the pages written since the last.
 class Run {
 public:
-    Run(const SapImage& image) : image_(image), atari_(image)
+    Run(const SapFile& sap) : sap_(sap), atari_(sap)
     {
         atari_.cpu.s = 0xFF;
         for (unsigned page = 0; page < 256; ++page) {
@@ -89,8 +89,9 @@ public:
         return "";
     }
 
-    // The state at this moment: memory, CPU registers, the sound chips' registers, and,
-    // once the code has read RANDOM or VCOUNT, where the call starts in the polynomial
+    // The machine's state at the start of a call: memory, the CPU's registers (A, X, Y, S
+    // and P; the PC is the same at every call's start), both sound chips' registers, and,
+    // once the code has read RANDOM or VCOUNT, where the call falls in the polynomial
     // counter's cycle or in the frame: all that the calls from here on depend on.
     std::uint64_t state()
     {
@@ -104,7 +105,8 @@ public:
             atari_.dirty[quarter] = 0;
         }
         const Cpu6502<Atari>& cpu = atari_.cpu;
-        const std::uint64_t registers = cpu.a | cpu.x << 8 | cpu.y << 16 | cpu.s << 24 | std::uint64_t{cpu.p} << 32;
+        const std::uint64_t registers = std::uint64_t{cpu.a} | std::uint64_t{cpu.x} << 8 | std::uint64_t{cpu.y} << 16
+                                        | std::uint64_t{cpu.s} << 24 | std::uint64_t{cpu.p} << 32;
         std::uint64_t timing = 0;
         if (atari_.readRandom)
             timing ^= mix(cpu.cycles % kPolySteps + 1);
@@ -123,7 +125,7 @@ public:
     }
     bool sounding() const
     {
-        for (unsigned chip = 0; chip < (image_.stereo ? 2u : 1u); ++chip) {
+        for (unsigned chip = 0; chip < (sap_.stereo ? 2u : 1u); ++chip) {
             for (unsigned channel = 0; channel < 4; ++channel) {
                 if (atari_.pokey[chip][1 + 2 * channel] & 0x0F)
                     return true;
@@ -137,7 +139,7 @@ public:
 
 private:
     std::uint64_t executed_ = 0;
-    const SapImage& image_;
+    const SapFile& sap_;
     Atari atari_;
     std::array<std::uint64_t, 256> pages_{};
     std::uint64_t memory_ = 0;
@@ -200,9 +202,9 @@ std::optional<Loop> repeatingTail(const std::vector<std::uint64_t>& stream, std:
 }
 
 // Whether the header names a tune that can be timed; if not, `result` says why.
-bool timable(std::string_view file, SapImage& image, TuneLength& result)
+bool timable(std::string_view file, SapFile& image, TuneLength& result)
 {
-    result.problem = parseSap(file, image);
+    result.problem = readSap(file, image);
     if (!result.problem.empty()) {
         result.kind = TuneLength::Kind::Failed;
         return false;
@@ -214,7 +216,7 @@ bool timable(std::string_view file, SapImage& image, TuneLength& result)
         return false;
     }
     const bool typeC = image.type == 'C';
-    if (!image.hasPlayer || (typeC ? !image.hasMusic : !image.hasInit)) {
+    if (!image.player || (typeC ? !image.music : !image.init)) {
         result.kind = TuneLength::Kind::Failed;
         result.problem = typeC ? "its header lacks PLAYER or MUSIC" : "its header lacks INIT or PLAYER";
         return false;
@@ -224,13 +226,14 @@ bool timable(std::string_view file, SapImage& image, TuneLength& result)
 
 // The calls before the first PLAYER call: INIT, or for TYPE C the music's address and the
 // song. Returns "" or what went wrong.
-std::string startTune(Run& run, const SapImage& image)
+std::string startTune(Run& run, const SapFile& image)
 {
     const std::uint64_t second = static_cast<std::uint64_t>(kClock);
     if (image.type != 'C')
-        return run.call("INIT", image.init, 0, 0, 0, second);
-    std::string problem = run.call("PLAYER+3", image.player + 3, 0x70, image.music & 0xFF, image.music >> 8, second);
-    return problem.empty() ? run.call("PLAYER+3", image.player + 3, 0, 0, 0, second) : problem;
+        return run.call("INIT", *image.init, 0, 0, 0, second);
+    const std::uint16_t player = *image.player + 3, music = *image.music;
+    std::string problem = run.call("PLAYER+3", player, 0x70, music & 0xFF, music >> 8, second);
+    return problem.empty() ? run.call("PLAYER+3", player, 0, 0, 0, second) : problem;
 }
 
 // What a run sounded like: the sound chips' registers after INIT (at 0) and after each
@@ -253,11 +256,11 @@ struct Followed {
 
 // The PLAYER calls, until the whole state repeats or `calls` have been made; `result`
 // says so when a call fails.
-void followCalls(Run& run, const SapImage& image, std::uint64_t period, std::size_t calls, TuneLength& result,
+void followCalls(Run& run, const SapFile& image, std::uint64_t period, std::size_t calls, TuneLength& result,
                  Followed& followed)
 {
     const bool typeC = image.type == 'C';
-    const std::uint16_t entry = typeC ? image.player + 6 : image.player;
+    const std::uint16_t entry = *image.player + (typeC ? 6 : 0);
     const std::uint64_t start = run.cpu().cycles;
     std::unordered_map<std::uint64_t, std::size_t> seen;
     followed.add(run);
@@ -284,13 +287,13 @@ void followCalls(Run& run, const SapImage& image, std::uint64_t period, std::siz
 TuneLength findLength(std::string_view file, double limitSeconds)
 {
     TuneLength result;
-    SapImage image;
+    SapFile image;
     if (!timable(file, image, result))
         return result;
     Run run(image);
     result.problem = startTune(run, image);
     Followed followed;
-    const std::uint64_t period = std::uint64_t{image.fastplay} * kCyclesPerLine;
+    const std::uint64_t period = std::uint64_t{image.fastplay.value_or(kLinesPerFrame)} * kCyclesPerLine;
     if (result.problem.empty()) {
         const auto calls = static_cast<std::size_t>(limitSeconds * kClock / static_cast<double>(period));
         followCalls(run, image, period, calls, result, followed);

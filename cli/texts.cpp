@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "paths.h"
+#include "sap_file.h"
 #include "text8.h"
 
 #include <fcntl.h>
@@ -32,62 +33,29 @@ std::string named(const std::u32string& characters, const char* codePage)
            + " form and " + (one ? "is" : "are") + " written as '?'";
 }
 
-// A line of the header: the text of NAME, AUTHOR or DATE goes to `texts`.
-void keepText(std::string& line, Texts& texts)
-{
-    if (line.ends_with('\n'))
-        line.pop_back();
-    if (line.ends_with('\r'))
-        line.pop_back();
-    const std::size_t space = line.find(' ');
-    const std::string_view keyword = std::string_view(line).substr(0, space);
-    const int field = keyword == "NAME" ? kName : keyword == "AUTHOR" ? kAuthor : keyword == "DATE" ? kDate : -1;
-    if (space == std::string::npos || field < 0)
-        return;
-    std::string_view value = std::string_view(line).substr(std::min(line.find_first_not_of(' ', space), line.size()));
-    // Between apostrophes (two spaces before) or double quotes (one space before)
-    if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    texts[field] = value == "<?>" || value == "Unknown" ? "" : orvex::windows1250ToUtf8(value);
-}
-
-// Reads the header's lines a block at a time, up to the line that begins with FF FF (the
-// binary image) or the file's end, and keeps their texts. A file is given up at its first
-// line when it does not begin with "SAP". Returns "" or why the texts cannot be kept.
+// Reads the header a block at a time, up to the line that begins with FF FF (the binary
+// image) or the file's end, and keeps its texts. Returns "" or why they cannot be kept.
 std::string readHeader(int fd, Texts& texts)
 {
-    constexpr std::string_view kSap = "SAP\r\n", kSapLf = "SAP\n";
-    std::string line;  // from its beginning; the first line of the file while `first`
-    bool first = true;
+    orvex::sap::SapHeaderReader reader;
     char block[4096];
-    for (;;) {
+    for (bool more = true; more;) {
         const ssize_t got = ::read(fd, block, sizeof block);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return std::string("it cannot be read: ") + std::strerror(errno);
-        for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
-            const void* found = std::memchr(block + at, '\n', static_cast<std::size_t>(got) - at);
-            const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - block) + 1
-                                          : static_cast<std::size_t>(got);
-            line.append(block + at, end - at);
-            at = end;
-            if (first && !kSap.starts_with(line) && !kSapLf.starts_with(line))
-                return "it does not begin with a SAP header";
-            if (line.starts_with("\xFF\xFF"))
-                return "";
-            if (found && !first)
-                keepText(line, texts);
-            if (found)
-                line.clear(), first = false;
-        }
-        if (got == 0 && first)
-            return "it does not begin with a SAP header";
-        if (got == 0) {
-            keepText(line, texts);
-            return "";
-        }
+        if (got == 0)
+            reader.finish();
+        more = got > 0 && reader.feed(std::string_view(block, static_cast<std::size_t>(got)));
     }
+    if (!reader.isSap())  // the texts of a SAP header are kept whatever its other lines say
+        return reader.problem();
+    const orvex::sap::SapHeader& header = reader.header();
+    texts[kName] = orvex::windows1250ToUtf8(header.name);
+    texts[kAuthor] = orvex::windows1250ToUtf8(header.author);
+    texts[kDate] = orvex::windows1250ToUtf8(header.date);
+    return "";
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 #!/bin/sh
-# Builds the libFuzzer target over loading and saving (tests/fuzz) with clang in
-# build-fuzz and runs it on a copy of the seed corpus for ORVEX_FUZZ_SECONDS seconds
-# (default 60). Any crash, sanitizer report, leak, timeout or broken check fails the
-# run; the input that caused it is kept in build-fuzz/findings/.
+# Builds the libFuzzer target (tests/fuzz: loading and saving, the SAP reader, the tags
+# file reader and the length finder, picked by an input's first byte) with clang in
+# build-fuzz, or ORVEX_FUZZ_BUILD, and runs it on a copy of the seed corpus for
+# ORVEX_FUZZ_SECONDS seconds (default 60). Any crash, sanitizer report, leak, timeout or
+# broken check fails the run; the input that caused it is kept in findings/ there.
 set -eu
 cd "$(dirname "$0")/.."
 
-build=build-fuzz
+build=${ORVEX_FUZZ_BUILD:-build-fuzz}
 seconds=${ORVEX_FUZZ_SECONDS:-60}
 mkdir -p "$build"
 log="$build/fuzz-build.log"

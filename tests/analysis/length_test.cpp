@@ -1,10 +1,11 @@
 // The lengths found for test tunes of our own, against lengths worked out by hand, and
 // against libgme, an independent player: a tune that ends is silent there from its TIME
 // on, a looping one repeats there from its TIME on what it played one loop earlier. What
-// libgme plays of every format. Then the machine around the 6502, and the tunes that
-// cannot be timed.
+// libgme plays of every format. The tunes that cannot be timed, among them the SAP files
+// that the reader refuses; what it reads of every tag; the machine around the 6502.
 
 #include "atari.h"
+#include "sap_promises.h"
 #include "support.h"
 #include "tune_length.h"
 
@@ -249,7 +250,8 @@ struct Untimed {
     const char* label;
     std::string file;
     TuneLength::Kind kind;
-    const char* problem;
+    std::string problem;
+    const char* line = "";  // the TIME line
 };
 
 class NoLength : public ::testing::TestWithParam<Untimed> {};
@@ -260,10 +262,14 @@ TEST_P(NoLength, SaysWhy)
     const TuneLength length = orvex::sap::findLength(u.file, 60);
     EXPECT_EQ(length.kind, u.kind);
     EXPECT_EQ(length.problem, u.problem);
-    EXPECT_EQ(orvex::sap::timeLine(length), "");
+    EXPECT_EQ(orvex::sap::timeLine(length), u.line);
+    for (const std::size_t block : {1, 7})
+        EXPECT_EQ(orvex::sap::test::brokenPromise(u.file, block), "");
 }
 
-const std::string kTypeB = "TYPE B\r\nINIT 1000\r\nPLAYER 1001\r\n";
+const std::string kTypeB = "TYPE B\r\nINIT 1000\r\nPLAYER 1001\r\n", kHeader = "SAP\r\n" + kTypeB;
+const char* const kNoType = " is not a type of SAP file (B, C, D, R or S)";
+const char* const kNoTime = " is not a time (mm:ss.xxx, then LOOP or nothing)";
 
 INSTANTIATE_TEST_SUITE_P(
     Tunes, NoLength,
@@ -271,11 +277,27 @@ INSTANTIATE_TEST_SUITE_P(
         Untimed{"type_d", sapFile("TYPE D\r\nINIT 1000\r\nPLAYER 1000\r\n", hex("60")), NotTimed,
                 "not timed: TYPE D plays from its INIT"},
         Untimed{"type_s", sapFile("TYPE S\r\nINIT 1000\r\n", hex("60")), NotTimed, "not timed: TYPE S"},
-        Untimed{"not_a_sap_file", "SAP file?", Failed, "it does not begin with a SAP header"},
         Untimed{"no_player", sapFile("TYPE B\r\nINIT 1000\r\n", hex("60")), Failed, "its header lacks INIT or PLAYER"},
         Untimed{"no_music", sapFile("TYPE C\r\nPLAYER 1000\r\n", hex("60")), Failed, "its header lacks PLAYER or MUSIC"},
-        Untimed{"cut_segment", "SAP\r\nTYPE B\r\nINIT 1000\r\nPLAYER 1000\r\n" + textOf(hex("FFFF 0010 1010 60")), Failed,
-                "its image ends inside a segment"},
+        Untimed{"image_alone", textOf(hex("FFFF 0010 0010 60")), Failed,
+                "line 1: the file does not begin with a SAP header (the line \"SAP\")"},
+        Untimed{"fastplay_0", sapFile(kTypeB + "FASTPLAY 0\r\n", hex("60")), Failed, "line 5: FASTPLAY 0 is not a count of scan lines"},
+        Untimed{"fastplay_1249", sapFile("FASTPLAY 1249\r\n", {}), Failed, "line 2: FASTPLAY 1249 is not a count of scan lines"},
+        Untimed{"type", sapFile("TYPE b\r\n", {}), Failed, "line 2: TYPE b" + std::string(kNoType)},
+        Untimed{"songs_0", sapFile("SONGS 0\r\n", {}), Failed, "line 2: SONGS 0 is not a count of songs (1 to 256)"},
+        Untimed{"defsong_past_the_songs", sapFile("DEFSONG 2\r\nSONGS 2\r\n", {}), Failed,
+                "line 2: DEFSONG 2 is not below SONGS 2 (songs are counted from 0)"},
+        Untimed{"address", sapFile("INIT 01000\r\n", {}), Failed, "line 2: INIT 01000 is not an address (1 to 4 hexadecimal digits)"},
+        Untimed{"flag_with_a_value", sapFile("STEREO 0\r\n", {}), Failed, "line 2: STEREO 0: the flag takes no value"},
+        Untimed{"sixty_seconds", sapFile("TIME 01:60.000\r\n", {}), Failed, "line 2: TIME 01:60.000" + std::string(kNoTime)},
+        Untimed{"bare_point", sapFile("TIME 01:00.\r\n", {}), Failed, "line 2: TIME 01:00." + std::string(kNoTime)},
+        Untimed{"long_line", sapFile("TYPE \x01" + std::string(50, 'x') + "\r\n", {}), Failed,
+                "line 2: TYPE ?" + std::string(34, 'x') + "..." + kNoType},
+        Untimed{"last_line_without_its_end", kHeader + "TYPE Q", Failed, "line 5: TYPE Q" + std::string(kNoType)},
+        Untimed{"no_image", kHeader, Failed, "offset 37: the file ends before its image, a line that begins with FF FF"},
+        Untimed{"cut_header", kHeader + textOf(hex("FFFF 0010 02")), Failed, "offset 39: the image ends inside a segment's header"},
+        Untimed{"backwards", kHeader + textOf(hex("FFFF 0010 FF0F")), Failed, "offset 39: the segment $1000-$0FFF ends before it starts"},
+        Untimed{"cut_segment", kHeader + textOf(hex("FFFF 0010 1010 60")), Failed, "offset 39: the segment $1000-$1010 runs past the file's end"},
         Untimed{"endless_init", sapFile(kTypeB, hex("4C 00 10")), Failed, "INIT does not return within 1773447 cycles"},
         Untimed{"endless_player", sapFile(kTypeB, hex("60 4C 01 10")), Failed, "PLAYER does not return within 35568 cycles"},
         // FASTPLAY 78: a call has 78 scan lines, 8892 cycles; this one takes 256 * 5 * 8
@@ -284,17 +306,41 @@ INSTANTIATE_TEST_SUITE_P(
         Untimed{"undocumented", sapFile(kTypeB, hex("60 EA 02")), Failed, "PLAYER meets the undocumented opcode $02 at $1002"},
         Untimed{"type_c_calls", sapFile("TYPE C\r\nPLAYER 1000\r\nMUSIC 2000\r\n", hex("EA EA EA 60 EA EA 02")), Failed,
                 "PLAYER+6 meets the undocumented opcode $02 at $1006"},
-        Untimed{"silent", sapFile(kTypeB, hex("60 60")), Unknown, "it stays silent"}),
+        Untimed{"silent", sapFile(kTypeB, hex("60 60")), Unknown, "it stays silent"},
+        // A count down, and at each wrap a note chosen by the carry, which the wrap turns over
+        Untimed{"carry_between_calls", sapFile(kTypeB, hex("60 A5 80 8D 00 D2 A9 AA 8D 01 D2 C6 80 D0 0C A9 10 90 02 A9 20 8D 00 D2 B0 02 "
+                                                           "38 60 18 60")), Loops, "", "TIME 00:10.289 LOOP\r\n"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The SAP reader: every tag, texts in either style or bare, lines with LF alone, lines read
+// past a refused one, segments
+TEST(SapReader, EveryTag)
+{
+    using orvex::sap::SapHeader;
+    const std::string tags = "SAP\r\nAUTHOR  'It's \xFF\xFF'\r\nNAME \"Tune\"\r\nDATE  '<?>'\r\nTYPE C\r\nSONGS 3\r\nDEFSONG 2\r\n"
+                             "PLAYER 0500\r\nMUSIC f2E0\r\nFASTPLAY 1248\r\nSTEREO\r\nNTSC\r\nTIME 01:02.345 LOOP\r\nTIME 999:59.5\r\n"
+                             "TIME 0:00\r\nCOMMENT x\r\n\xFFx\r\n" + textOf(hex("FFFF 0010 0210 414243 0020 0020 5A FFFF 0021 0121 0D0A")),
+                      bare = "SAP\nAUTHOR Unknown\nTYPE Q\nNAME N\r\nSONGS 0\nDATE\n" + textOf(hex("FFFF 0010 0010 41"));
+    orvex::sap::SapFile read, alone;
+    ASSERT_EQ(orvex::sap::readSap(tags, read) + orvex::sap::readSap(bare, alone), "line 3: TYPE Q" + std::string(kNoType));
+    EXPECT_TRUE(static_cast<SapHeader&>(read) == SapHeader({"It's \xFF\xFF", "Tune", "", 'C', 3, 2, {}, 0x0500, 0xF2E0, 1248, true,
+                                                            true, {{62345, true}, {59999500, false}, {0, false}}, 194}));
+    EXPECT_TRUE(static_cast<SapHeader&>(alone) == SapHeader({"", "N", "", 0, 1, 0, {}, {}, {}, {}, false, false, {}, 47}));
+    std::vector<std::array<std::size_t, 3>> segments;  // start, offset in the file, length
+    for (const orvex::Segment& segment : read.segments)
+        segments.push_back({segment.start, std::size_t(segment.bytes.data() - tags.data()), segment.bytes.size()});
+    EXPECT_EQ(segments, (std::vector<std::array<std::size_t, 3>>{{0x1000, 200, 3}, {0x2000, 207, 1}, {0x2100, 214, 2}}));
+    for (const std::string& file : {tags, bare})
+        EXPECT_EQ(orvex::sap::test::brokenPromise(file, 1), "");
+}
 
 // The machine: what a tune's code sees of the Atari, and what of its sound is kept.
 TEST(Machine, ScanLinesRandomAndSound)
 {
-    orvex::sap::SapImage image;
+    orvex::sap::SapFile image;
     const std::string file = sapFile("TYPE B\r\nSTEREO\r\nINIT 1000\r\nPLAYER 1000\r\n",
                                      hex("8D 0A D4 AD 0B D4 AE 0A D2 AC 0A D2 8D 12 D2 8D 02 D3"));
-    ASSERT_EQ(orvex::sap::parseSap(file, image), "");
-    EXPECT_TRUE(image.stereo);
+    ASSERT_EQ(orvex::sap::readSap(file, image), "");
     orvex::sap::Atari atari(image);
     auto& cpu = atari.cpu;
     cpu.pc = 0x1000;

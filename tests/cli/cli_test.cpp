@@ -131,9 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
              {"Warning: the name's characters '\u65E5' (U+65E5), '\u6708' (U+6708), '\u706B' (U+706B), '\u6C34' (U+6C34), "
               "'\u6728' (U+6728) and 2 more have no Windows-1250 form and are written as '?'.\n"},
              {"old.sap"}},
-        Case{"texts_kept_from_no_sap_file", [](Bench& b) { b.put("junk.SAP", bytesOf("not a SAP file")); },
+        Case{"texts_kept_from_no_sap_file", [](Bench& b) { b.put("junk.SAP", bytesOf("SAP")); },
              {"--keep-tags", "-o", "@junk.SAP", "@song.mpt"}, 0,
-             {"junk.SAP\" has no texts to keep: it does not begin with a SAP header."}, {"junk.SAP"}},
+             {"junk.SAP\" has no texts to keep: line 1: the file does not begin with a SAP header (the line \"SAP\")."}, {"junk.SAP"}},
         // Which modules a list or a tree holds: each converted once
         Case{"module_given_twice", [](Bench&) {}, {"@song.mpt", "@song.mpt"}, 0, {"orvex-convert: 1 converted, 0 failed.\n"}, {"song.SAP"}},
         Case{"samples_beside_their_module",

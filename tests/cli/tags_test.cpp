@@ -157,6 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         Source{"placeholders_are_no_text", ",,", "AUTHOR  'Unknown'\r\nNAME \"<?>\"\r\nDATE  'Unknown'\r\n", {}, {"--keep-tags"},
                "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
         Source{"nothing_anywhere", ",,", "", {}, {"--keep-tags"}, "AUTHOR  'Unknown'\r\nNAME  'Unknown'\r\nDATE  '<?>'\r\n"},
+        Source{"kept_past_a_broken_line", nullptr, "AUTHOR  'Kept'\r\nFASTPLAY 0\r\nNAME \"K\"\r\n", {}, {"--keep-tags"},
+               "AUTHOR  'Kept'\r\nNAME  'K'\r\nDATE  '<?>'\r\n"},
         Source{"kept_apostrophes_to_standard", nullptr, nullptr, kTexts, {"--keep-tags", "--standard-header"},
                "AUTHOR \"It's me\"\r\nNAME \"Tune\"\r\nDATE \"1999\"\r\n"},
         Source{"kept_standard_to_apostrophes", nullptr, nullptr, {"-n", "Tune", "-a", "It's me", "-d", "1999", "--standard-header"},

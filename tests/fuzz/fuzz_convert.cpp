@@ -1,12 +1,13 @@
-// libFuzzer target: "Load Atari MSX" and the save commands on files, texts and names from
-// the input, with the sanitizers watching memory. After every command: one that shows a
-// message, is cancelled or has nothing to do changes neither the disk nor (unless it is
-// a load) the state; a written SAP file is its header lines, with the boxes' texts on
-// AUTHOR, NAME and DATE, followed by ModuleImage[0 .. imageEnd).
+// libFuzzer target. Byte 0 picks what the rest of the input is fed to, by its value modulo
+// 4: 0 "Load Atari MSX" and the save commands, 1 the SAP reader, 2 the tags file reader, 3
+// the length finder. The sanitizers watch memory, and each of them checks its promises.
 //
+// Load and save: after each command, one that shows a message, is cancelled or has nothing
+// to do changes neither the disk nor (but for a load) the state; a SAP file written is its
+// header lines, the boxes' texts on AUTHOR, NAME and DATE, then ModuleImage[0, imageEnd).
 // Input (missing bytes read as zero): byte 0 bits 0-2 the module's extension (cmc mpt md1
-// tmc tm8 com, 6 none, 7 d15), bit 3 upper case, bit 4 "InfoCLR at load", bit 5 the
-// sample dialog cancelled, bit 6 no sample file, bit 7 no module file; byte 1 bits 0-2 no
+// tmc tm8 com, 6 none, 7 d15), bit 3 upper case, bit 4 "InfoCLR at load", bit 5 the sample
+// dialog cancelled, bit 6 no sample file, bit 7 no module file; byte 1 bits 0-2 no
 // cmc/mpt/tmc player file, bits 3-4 where "Save SAP file as..." writes (out/, a missing
 // folder, beside the module, out/ with a folder in the way), bit 5 the file exists; bytes
 // 2-3 four commands of four bits (0 load, 1 load cancelled, 2 save as, 3 save, 4 save as
@@ -14,11 +15,18 @@
 // module, samples and player; then eight parts, each a 16-bit length and its bytes:
 // module, samples, player, name, author, date, module name, output name.
 
+#include "sap_promises.h"
 #include "support.h"
+#include "tags_file.h"
+#include "text8.h"
+#include "tune_length.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
 
 namespace fs = std::filesystem;
 using namespace support;
@@ -203,10 +211,57 @@ void run(const std::uint8_t* data, std::size_t size)
     }
 }
 
+// The tags file reader, on a file of the input beside an empty module "m": a refusal is a
+// sentence that names the file and no line past its last; m's texts are UTF-8 cells of it.
+TempDir tagsBase;
+void readTags(std::string_view csv)
+{
+    const std::string path = tagsBase / "tags.csv";
+    writeFile(path, bytesOf(csv));
+    writeFile(tagsBase / "m", {});
+    struct stat m {};
+    try {
+        const cli::TagsFile tags(path);
+        ::stat((tagsBase / "m").c_str(), &m);
+        for (const std::string_view text : tags.find(m.st_dev, m.st_ino).value_or(cli::TagsFile::Found{}).texts) {
+            const std::string quoted = std::regex_replace(std::string(text), std::regex("\""), "\"\"");  // in a quoted cell
+            check(orvex::isValidUtf8(text) && (csv.find(text) != csv.npos || csv.find(quoted) != csv.npos), "a text is no cell");
+        }
+    } catch (const cli::TagsFileError& error) {
+        const std::string said = error.what();
+        const std::size_t line = said.find("\" line "), lines = 1 + std::count(csv.begin(), csv.end(), '\n');
+        check(said.ends_with(".") && said.find(orvex::quoted(path)) != said.npos
+                  && (line == said.npos || std::stoul(said.substr(line + 7)) <= lines),
+              "a refusal of the tags file does not name it, or names a line past its end");
+    }
+}
+
+// The length finder keeps to its budget: a second for INIT (or each PLAYER+3 of TYPE C), a
+// period a call, each overrun by one instruction at most (7 cycles, 1 a page, 113 WSYNC).
+void findLength(std::string_view file)
+{
+    constexpr double kLimit = 2, kClock = 1773447;
+    orvex::sap::SapFile sap;
+    orvex::sap::readSap(file, sap);
+    const double period = sap.fastplay.value_or(312) * 114.0, calls = kLimit * kClock / period;
+    const orvex::sap::TuneLength start = orvex::sap::findLength(file, 0), length = orvex::sap::findLength(file, kLimit);
+    check(start.cycles <= (sap.type == 'C' ? 2 : 1) * (kClock + 121) && length.calls <= calls
+              && length.cycles <= start.cycles + (length.calls + 1.0) * (period + 121),  // the calls made, one failed
+          "the length finder ran past its budget");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    run(data, size);
+    if (size == 0)
+        return 0;
+    const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+    switch (data[0] % 4) {
+    case 0: run(data + 1, size - 1); break;
+    case 1: check(orvex::sap::test::brokenPromise(rest, data[0] / 4 + 1u).empty(), "the SAP reader broke a promise"); break;
+    case 2: readTags(rest); break;
+    default: findLength(rest);
+    }
     return 0;
 }
