@@ -1,15 +1,16 @@
 #include "text8.h"
 
+#include "latin_ascii.h"
+
+#include <dlfcn.h>
 #include <iconv.h>
-#include <unicode/parseerr.h>
-#include <unicode/translit.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -139,29 +140,23 @@ Iconv& fromCodePage()
     return converter;
 }
 
-// The standard header's ASCII forms: any script in Latin letters, then these in ASCII.
-// Double quotes, which that header cannot hold, become apostrophes (ICU writes curly ones
-// as '"', and "„" as ",,"); three signs keep the look-alikes they have always had.
-constexpr char16_t kAsciiRules[] = u"[\u201C\u201D\u201E\u201F] > \\'; \u00B4 > \\'; \u00B7 > \\.; \u2022 > \\*;"
-                                   u"::Any-Latin; ::Latin-ASCII;";
-
-// The transliterator of the ASCII forms, made once (it takes a while) and cloned for each
-// thread: a clone may be used while another thread uses another.
-icu::Transliterator& transliterator()
+// The module of ASCII forms, loaded once, the first time a thread needs it, from the
+// folder beside the program's; throws std::runtime_error when it cannot be loaded.
+LatinAscii latinAscii()
 {
-    static const std::unique_ptr<icu::Transliterator> made = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        UParseError where{};
-        std::unique_ptr<icu::Transliterator> t(icu::Transliterator::createFromRules(
-            "orvex-ascii", icu::UnicodeString(kAsciiRules), UTRANS_FORWARD, where, status));
-        if (U_FAILURE(status) || !t)
-            throw std::runtime_error(std::string("ICU cannot make the ASCII transliterator (") + u_errorName(status) + ")");
-        return t;
+    static const std::pair<LatinAscii, std::string> loaded = []() -> std::pair<LatinAscii, std::string> {
+        std::error_code error;
+        const auto program = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+        const std::string path = (program / ORVEX_MODULE_FOLDER / kLatinAsciiModule).lexically_normal().string();
+        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        const auto entry = module ? reinterpret_cast<LatinAscii>(::dlsym(module, "orvexLatinAscii")) : nullptr;
+        if (!entry)
+            return {nullptr, std::string("cannot load the ASCII forms: ") + ::dlerror()};
+        return {entry, ""};
     }();
-    thread_local const std::unique_ptr<icu::Transliterator> mine(made->clone());
-    if (!mine)
-        throw std::bad_alloc();
-    return *mine;
+    if (!loaded.first)
+        throw std::runtime_error(loaded.second);
+    return loaded.first;
 }
 
 // Appends the ASCII form of a stretch of well-formed UTF-8 to `out`: a double quote
@@ -172,20 +167,17 @@ void appendAscii(std::string_view stretch, std::string& out, bool* changed, Miss
         out += stretch;
         return;
     }
-    if (stretch.size() > INT32_MAX / 2)  // beyond what an ICU string holds
-        throw std::bad_alloc();
-    const auto size = static_cast<int32_t>(stretch.size());
-    const icu::UnicodeString given = icu::UnicodeString::fromUTF8(icu::StringPiece(stretch.data(), size));
-    icu::UnicodeString text = given;
-    transliterator().transliterate(text);
-    if (given.isBogus() || text.isBogus())
-        throw std::bad_alloc();
+    std::u32string text, given;
+    std::string error;
+    if (!latinAscii()(stretch, &text, &error))
+        throw std::runtime_error(error);
+    for (std::size_t i = 0; i < stretch.size();)
+        given += nextCodePoint(stretch, i);
     if (changed && text != given)
         *changed = true;
-    for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
-        const UChar32 point = text.char32At(i);
+    for (const char32_t point : text) {
         if (point >= 0x80)
-            missing.add(static_cast<char32_t>(point));
+            missing.add(point);
         out += point == '"' ? '\'' : point < 0x80 ? static_cast<char>(point) : '?';
     }
 }
@@ -238,8 +230,8 @@ std::string textConversionProblem(bool ascii)
     try {
         toCodePage();
         fromCodePage();
-        if (ascii)
-            transliterator();
+        if (std::string error; ascii && !latinAscii()(std::string_view(), nullptr, &error))
+            return error;
         return "";
     } catch (const std::runtime_error& e) {
         return e.what();
@@ -264,7 +256,11 @@ bool isValidUtf8(std::string_view text)
 std::string describeCharacter(char32_t point)
 {
     std::string text = "'";
-    icu::UnicodeString(static_cast<UChar32>(point)).toUTF8String(text);
+    const int follow = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+    constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};  // of 1 to 4 bytes
+    text += static_cast<char>(kLead[follow] | point >> (6 * follow));
+    for (int k = follow - 1; k >= 0; --k)
+        text += static_cast<char>(0x80 | (point >> (6 * k) & 0x3F));
     char code[16];
     std::snprintf(code, sizeof code, "' (U+%04X)", static_cast<unsigned>(point));
     return text + code;

@@ -1,7 +1,8 @@
 #pragma once
 // The SAP header's texts are 8-bit. The program writes them in the Central European
 // Windows code page (1250), converted by glibc's iconv; characters it does not hold become
-// '?'. The standard header's ASCII forms come from ICU's transliterator. Each thread has
+// '?'. The standard header's ASCII forms come from ICU's transliterator, in a module that
+// is loaded the first time it is needed (latin_ascii.cpp). Each thread has
 // converters of its own. Without them (a system that lacks them) the conversions throw
 // std::runtime_error, saying what is missing; short of memory, std::bad_alloc.
 

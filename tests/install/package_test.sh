@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the Debian package from the build, unpacks it into a temporary root and checks it
 # there: the files it holds, the desktop entry, the metainfo and lintian; the converter
-# on the demo tune, played by libgme; the program started as its desktop entry starts it.
+# on the demo tune, in the standard header, played by libgme; the program started as its
+# desktop entry starts it.
 set -eu
 build="$1"
 root=$(mktemp -d)
@@ -12,7 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$build" && cpack -B "$work" >/dev/null) || fail "cpack made no package"
 deb=$(ls "$work"/orvex_*_*.deb)
 dpkg-deb -x "$deb" "$root"
-expected="usr/bin/orvex usr/bin/orvex-convert usr/share/applications/org.orvex.Orvex.desktop
+expected="usr/bin/orvex usr/bin/orvex-convert usr/lib/orvex/liborvex-latin-ascii.so usr/share/applications/org.orvex.Orvex.desktop
 usr/share/doc/orvex/changelog.gz usr/share/doc/orvex/copyright usr/share/icons/hicolor/32x32/apps/orvex.png
 usr/share/man/man1/orvex-convert.1.gz usr/share/man/man1/orvex.1.gz usr/share/metainfo/org.orvex.Orvex.metainfo.xml
 usr/share/orvex/atari.bmp usr/share/orvex/atariback.bmp usr/share/orvex/atarimir.bmp usr/share/orvex/atarimirback.bmp
@@ -26,8 +27,10 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian: $(lintian "$deb
 
 # The unpacked converter, with its own player folder, converts the demo tune, which plays.
 cp "$root/usr/share/orvex/demo/orvex-demo.com" "$work/"
-"$root/usr/bin/orvex-convert" --check -n "Orvex Demo" "$work/orvex-demo.com" || fail "the demo tune"
-head -c 4 "$work/orvex-demo.SAP" | grep -q "^SAP" || fail "orvex-demo.SAP is no SAP file"
+# The standard header's ASCII forms come from the module that it loads from the package.
+"$root/usr/bin/orvex-convert" --check --standard-header -n "Orvex Démo" "$work/orvex-demo.com" 2>/dev/null \
+    || fail "the demo tune"
+grep -aq '^NAME "Orvex Demo"' "$work/orvex-demo.SAP" || fail "orvex-demo.SAP has no NAME \"Orvex Demo\""
 
 # The unpacked program starts where its desktop entry starts it and runs until stopped.
 status=0
