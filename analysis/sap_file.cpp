@@ -11,6 +11,14 @@ namespace {
 
 constexpr const char* kNotSap = "the file does not begin with a SAP header (the line \"SAP\")";
 constexpr std::string_view kFirstLine = "SAP\r\n", kFirstLineLf = "SAP\n";
+// A line other than AUTHOR, NAME or DATE is kept up to this many bytes: no tag's value is
+// as long, and a file of one endless line takes no more memory.
+constexpr std::size_t kLongestTagLine = 256;
+
+bool textLine(std::string_view line)
+{
+    return line.starts_with("AUTHOR ") || line.starts_with("NAME ") || line.starts_with("DATE ");
+}
 
 // Where a problem lies: "\"tune.sap\" line 3: ", "offset 1234: "
 std::string located(const std::string& name, const char* unit, std::size_t number)
@@ -136,7 +144,11 @@ bool SapHeaderReader::feed(std::string_view bytes)
             break;
         }
         const std::size_t take = std::min(bytes.find('\n'), bytes.size() - 1) + 1;
-        line_.append(bytes.substr(0, take));
+        const std::string_view part = bytes.substr(0, take);
+        overlong_ = overlong_ || (line_.size() + take > kLongestTagLine && !textLine(line_ + std::string(part.substr(0, 7))));
+        line_.append(overlong_ ? part.substr(0, kLongestTagLine - std::min(line_.size(), kLongestTagLine)) : part);
+        if (overlong_ && part.back() == '\n')
+            line_ += '\n';  // the end of a line cut short
         offset_ += take;
         bytes.remove_prefix(take);
         if (lineNumber_ == 1 && !kFirstLine.starts_with(line_) && !kFirstLineLf.starts_with(line_)) {
@@ -147,6 +159,7 @@ bool SapHeaderReader::feed(std::string_view bytes)
                 readLine(std::string_view(line_).substr(0, line_.size() - (line_.ends_with("\r\n") ? 2 : 1)));
             ++lineNumber_;
             line_.clear();
+            overlong_ = false;
         }
     }
     return wanting_;
@@ -178,7 +191,7 @@ void SapHeaderReader::readLine(std::string_view line)
     if (tag == std::end(kTags))
         return;  // not a tag of ours
     defsongLine_ = keyword == "DEFSONG" ? lineNumber_ : defsongLine_;
-    if (!tag->read(trimmed(value), header_))
+    if (overlong_ || !tag->read(trimmed(value), header_))
         refuse(lineNumber_, shown(line) + tag->refusal);
 }
 

@@ -77,6 +77,7 @@ private:
     std::string line_;               // the line read so far
     std::size_t lineNumber_ = 1, offset_ = 0, defsongLine_ = 0;
     bool wanting_ = true;
+    bool overlong_ = false;          // the line is longer than a tag's line, and cut
 };
 
 // A SAP file read whole: its header and its image's segments, whose bytes lie in the file.

@@ -83,19 +83,27 @@ private:
 
 bool endsCell(int c) { return c == kEnd || c == ',' || c == '\r' || c == '\n'; }
 
+constexpr const char* kColumnNames = " (the columns are module, name, author and date)";
+// A cell of the first line longer than this names no column: the file is not read on.
+constexpr std::size_t kLongestColumnName = 64;
+
 // One cell, quoted or not; `line` follows the line breaks inside it. Its text must be
-// UTF-8.
-void readCell(Reader& in, const std::string& shown, unsigned& line, std::string& cell)
+// UTF-8; on the first line (`head`), a column's name.
+void readCell(Reader& in, const std::string& shown, unsigned& line, std::string& cell, bool head)
 {
     const unsigned first = line;
+    const auto grown = [&] {
+        if (head && cell.size() > kLongestColumnName)
+            throw brokenAt(shown, first, "a cell longer than any column's name" + std::string(kColumnNames));
+    };
     if (in.peek() != '"') {
-        for (int c; !endsCell(c = in.peek()); cell += static_cast<char>(in.get())) {
+        for (int c; !endsCell(c = in.peek()); cell += static_cast<char>(in.get()), grown()) {
             if (c == '"')
                 throw brokenAt(shown, line, "a quote inside a cell that does not start with one");
         }
     } else {
         in.get();
-        for (int c; (c = in.get()) != '"' || in.peek() == '"';) {
+        for (int c; (c = in.get()) != '"' || in.peek() == '"'; grown()) {
             if (c == kEnd)
                 throw brokenAt(shown, first, "a quoted cell has no closing quote");
             line += c == '\n' ? 1 : 0;
@@ -112,9 +120,9 @@ void readCell(Reader& in, const std::string& shown, unsigned& line, std::string&
 }
 
 // The next record: its first `room` cells, how many it has and the line it starts on;
-// false at the file's end. An empty line is no record.
+// false at the file's end. An empty line is no record. `head`: the first line's.
 bool readRecord(Reader& in, const std::string& shown, unsigned& line, std::size_t room, std::vector<std::string>& cells,
-                std::size_t& count, unsigned& start)
+                std::size_t& count, unsigned& start, bool head = false)
 {
     std::string beyond;  // a cell past the room, read and dropped
     while (in.peek() != kEnd) {
@@ -122,7 +130,7 @@ bool readRecord(Reader& in, const std::string& shown, unsigned& line, std::size_
         cells.clear();
         count = 0;
         do
-            readCell(in, shown, line, ++count <= room ? cells.emplace_back() : (beyond.clear(), beyond));
+            readCell(in, shown, line, ++count <= room ? cells.emplace_back() : (beyond.clear(), beyond), head);
         while (in.peek() == ',' && in.get() == ',');
         if (in.peek() == '\r' && (in.get(), in.peek() != '\n'))
             throw brokenAt(shown, line, "a carriage return without its line feed");
@@ -148,7 +156,7 @@ Columns columnsOf(const std::vector<std::string>& head, unsigned line, const std
                 column = &columns[1 + f];
         }
         if (!column)
-            throw brokenAt(shown, line, "unknown column " + orvex::quoted(name) + " (the columns are module, name, author and date)");
+            throw brokenAt(shown, line, "unknown column " + orvex::quoted(name) + kColumnNames);
         if (*column)
             throw brokenAt(shown, line, "the column " + orvex::quoted(name) + " is named twice");
         *column = c;
@@ -170,7 +178,7 @@ TagsFile::TagsFile(const std::string& path) : shown_(orvex::quoted(path))
     std::vector<std::string> cells;
     std::size_t names = 0, count = 0;
     // Five names are more than the columns there are: one of them is wrong.
-    if (!readRecord(in, shown_, line, 5, cells, names, head))
+    if (!readRecord(in, shown_, line, 5, cells, names, head, true))
         throw TagsFileError("The tags file " + shown_ + " is empty: its first line names the columns.");
     const Columns columns = columnsOf(cells, head, shown_);
     // The cells kept are fewer bytes than the file: reserved at once, they are never copied.

@@ -26,7 +26,6 @@ struct Entry {
     Entry* next = nullptr;
 };
 
-
 // The registry: every name that a file has on disk, from just before it may exist until
 // it is removed or renamed.
 std::mutex registryMutex;
@@ -81,7 +80,6 @@ std::string freshName(const std::string& folder)
         path[i] = "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
     return path;
 }
-
 
 std::string cannotWrite(const std::string& path, int error)
 {

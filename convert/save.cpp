@@ -157,8 +157,8 @@ std::size_t Converter::appendPlayer(const char* fileName, std::size_t skip, std:
 std::vector<std::uint8_t> Converter::moduleCall(std::uint8_t command, std::uint16_t player) const
 {
     return {
-        0xA0, state_.ModuleImage[2],          // LDY #start low
-        0xA2, state_.ModuleImage[3],          // LDX #start high
+        0xA0, state_.ModuleImage[2],     // LDY #start low
+        0xA2, state_.ModuleImage[3],     // LDX #start high
         0xA9, command,                   // LDA #command
         0x20, lo(player), hi(player),    // JSR player
     };
@@ -275,13 +275,13 @@ void Converter::SaveTMC()
     if (speed == 2) {
         // Calls alternate between the player's +3 and +6 entries, starting with +3.
         const std::uint8_t rest[] = {
-            0x06, 0x00,           // ASL $00: clears the counter's bit 0
-            0x4C, lo(player), hi(player), // JMP player
-            0xA5, 0x00,           // PLAYER: LDA $00
-            0xE6, 0x00,           // INC $00
-            0x4A,                 // LSR A
-            0x90, 0x05,           // BCC player+3
-            0xB0, 0x06,           // BCS player+6
+            0x06, 0x00,                     // ASL $00: clears the counter's bit 0
+            0x4C, lo(player), hi(player),   // JMP player
+            0xA5, 0x00,                     // PLAYER: LDA $00
+            0xE6, 0x00,                     // INC $00
+            0x4A,                           // LSR A
+            0x90, 0x05,                     // BCC player+3
+            0xB0, 0x06,                     // BCS player+6
         };
         code.insert(code.end(), std::begin(rest), std::end(rest));
         playerLine = player - 9;
@@ -353,9 +353,9 @@ void Converter::saveCommon()
         state_.songCount = 1;
         (this->*FormatTable[state_.formatIndex].save)();
         state_.sap.image.assign(reinterpret_cast<const char*>(state_.ModuleImage.data()), state_.imageEnd);
-        written = state_.sap.header.size() + state_.sap.image.size();
         static WriteAtOnce atOnce;
         (writer_ ? *writer_ : atOnce).write(state_.sap, state_.sapPath, state_.inputs);
+        written = state_.sap.header.size() + state_.sap.image.size();  // as written, a TIME line too
     } catch (const std::exception& e) {
         state_.sap = {};
         static_cast<SaveState&>(state_) = before;

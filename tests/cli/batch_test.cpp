@@ -200,6 +200,26 @@ TEST(Batch, OutOfMemoryInTheSetUp)
     EXPECT_EQ(r.err, "orvex-convert: Out of memory.\norvex-convert: 0 converted, 0 failed.\n");
 }
 
+// Inputs whose lines never end, huge, in little memory: the tags file is refused at its
+// first line, and the texts of the SAP file replaced are kept. (Left out under
+// AddressSanitizer with the tests above.)
+TEST(Batch, OutOfMemoryNotFromEndlessLines)
+{
+    Bench b;
+    b.putPlayers();
+    const std::string song = b.put("song.mpt", module(0x2000, 300)), tags = b.put("tags.csv", bytesOf("x"));
+    const std::string old = b.put("old.sap", bytesOf("SAP\r\nAUTHOR  'Kept'\r\n"));
+    for (const std::string& huge : {tags, old})
+        fs::resize_file(huge, 256 << 20);
+    const std::string limited = "ulimit -v 60000 && exec \"$@\"";
+    const Outcome refused = shell(limited, {"-p", b.players, "--tags", tags, song});
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_NE(refused.err.find("line 1: a cell longer than any column's name"), std::string::npos) << refused.err;
+    const Outcome kept = shell(limited, {"-p", b.players, "--keep-tags", "-o", old, song});
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_EQ(textOf(slice(readFile(old), 0, 21)), "SAP\r\nAUTHOR  'Kept'\r\n");
+}
+
 // A disk whose writes fail when they reach it: each module fails with the system's
 // reason, none counts as converted unless it is whole, and after a remount every old file
 // is whole and no temporary file is there. As root, the disk is ext4 on a loop device
