@@ -153,7 +153,7 @@ Result convertJob(const Job& job, const Context& context, orvex::SapWriter& writ
         window.lines.push_back("The SAP file " + shownAs + ": not checked: libgme does not play TYPE D.");
         return Result::NotChecked;
     }
-    if (const std::string problem = playbackProblem(state->sap.bytes(), timing.listen); !problem.empty()) {
+    if (const std::string problem = orvex::audio::playbackProblem(state->sap.bytes(), timing.listen); !problem.empty()) {
         window.lines.push_back("Check: the SAP file " + shownAs + " " + problem + ".");
         return Result::Failed;
     }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace cli {
+namespace orvex::audio {
 
 // What is wrong with how the SAP file plays: "" when libgme plays it and it sounds,
 // else what was heard, e.g. "plays silence for 10 s (RMS below -60 dBFS)". It listens
@@ -12,4 +12,4 @@ namespace cli {
 // enough sound for that whole span to be above -60 dBFS.
 std::string playbackProblem(const std::string& sapFile, double seconds = 10);
 
-} // namespace cli
+} // namespace orvex::audio

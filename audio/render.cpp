@@ -1,0 +1,88 @@
+#include "render.h"
+
+#include <gme/gme.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvex::audio {
+
+namespace {
+
+constexpr std::size_t kBlock = 2048;  // frames asked of libgme at once
+
+// Whether the SAP header has a STEREO line: libgme then gives each chip its own side.
+bool isStereo(std::string_view sap)
+{
+    const std::size_t image = sap.find("\xFF\xFF");
+    const std::string_view header = sap.substr(0, image);
+    for (std::size_t at = 0; at < header.size();) {
+        std::size_t end = header.find('\n', at);
+        if (end == std::string_view::npos)
+            end = header.size();
+        std::string_view line = header.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line == "STEREO")
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+Renderer::Renderer(std::string_view sapFile, int rate)
+    : rate_(rate), channels_(isStereo(sapFile) ? 2 : 1), stereo_(new std::int16_t[kBlock * 2])
+{
+    if (gme_err_t error = gme_open_data(sapFile.data(), static_cast<long>(sapFile.size()), &emu_, rate))
+        throw AudioError(std::string("libgme cannot open it: ") + error);
+    // From its first frame, silence included, and with no fade or end of libgme's own
+    gme_ignore_silence(emu_, 1);
+    gme_set_autoload_playback_limit(emu_, 0);
+    if (gme_err_t error = gme_start_track(emu_, 0)) {
+        gme_delete(emu_);
+        throw AudioError(std::string("libgme cannot start it: ") + error);
+    }
+}
+
+Renderer::~Renderer()
+{
+    gme_delete(emu_);
+}
+
+std::size_t Renderer::render(std::int16_t* out, std::size_t count)
+{
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, span_.frames - position_));
+    std::size_t made = 0;
+    while (made < count) {
+        const std::size_t frames = std::min(kBlock, count - made);
+        if (gme_err_t error = gme_play(emu_, static_cast<int>(frames * 2), stereo_.get()))
+            throw AudioError(std::string("libgme reports an emulation error: ") + error);
+        if (const char* warning = gme_warning(emu_))
+            throw AudioError(std::string("libgme reports an emulation error: ") + warning);
+        std::int16_t* to = out + made * static_cast<std::size_t>(channels_);
+        if (channels_ == 2)
+            std::memcpy(to, stereo_.get(), frames * 2 * sizeof(std::int16_t));
+        else
+            for (std::size_t i = 0; i < frames; ++i)
+                to[i] = stereo_[2 * i];
+        // The fade: full volume down to silence over the span's last frames
+        const std::uint64_t fadeFrom = span_.frames - span_.fadeFrames;
+        for (std::size_t i = 0; i < frames; ++i) {
+            const std::uint64_t at = position_ + made + i;
+            if (at < fadeFrom)
+                continue;
+            const auto left = static_cast<std::int64_t>(span_.frames - at);
+            for (int c = 0; c < channels_; ++c) {
+                std::int16_t& sample = to[i * static_cast<std::size_t>(channels_) + static_cast<std::size_t>(c)];
+                sample = static_cast<std::int16_t>(sample * left / static_cast<std::int64_t>(span_.fadeFrames));
+            }
+        }
+        made += frames;
+    }
+    position_ += made;
+    return made;
+}
+
+} // namespace orvex::audio
