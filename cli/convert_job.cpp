@@ -58,18 +58,20 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, const Co
         }
     }
     std::string* boxes[] = {&window.name, &window.author, &window.date};
+    std::string* tags[] = {&window.given.title, &window.given.artist, &window.given.date};
     std::vector<std::string> warnings;
     for (int f = kName; f <= kDate; ++f) {
         const auto field = static_cast<Field>(f);
         std::string refused;
         if (row && !row->texts[f].empty())
-            refused = encode(row->texts[f], field, o.standardHeader, context.tags->source(row->line) + ": ", *boxes[f], warnings);
+            refused = encode(*tags[f] = row->texts[f], field, o.standardHeader, context.tags->source(row->line) + ": ",
+                             *boxes[f], warnings);
         else if (!o.texts[f].empty())
-            *boxes[f] = o.texts[f];
+            *boxes[f] = o.texts[f], *tags[f] = o.given[f];
         else if (!kept[f].empty())
-            refused = encode(kept[f], field, o.standardHeader, keptFrom, *boxes[f], warnings);
+            refused = encode(*tags[f] = kept[f], field, o.standardHeader, keptFrom, *boxes[f], warnings);
         else
-            boxes[f]->clear();
+            boxes[f]->clear(), tags[f]->clear();
         if (!refused.empty())
             return refused;
     }
@@ -78,17 +80,15 @@ std::string chooseTexts(const Job& job, const orvex::InputFile& module, const Co
     return "";
 }
 
-// Why a tune has no TIME line: "not timed: TYPE D ...", "no TIME: no end or loop within
-// 20 minutes", "no TIME: it stays silent", "no TIME: PLAYER does not return ...".
-std::string whyNoTime(const orvex::sap::TuneLength& length, double minutes)
+// Why a tune has no length: "no end or loop within 20 minutes", "it stays silent",
+// "PLAYER does not return ...", "not timed: TYPE D ...".
+std::string whyNoLength(const orvex::sap::TuneLength& length, double minutes)
 {
-    if (length.kind == orvex::sap::TuneLength::Kind::NotTimed)
-        return length.problem;
     if (!length.problem.empty())
-        return "no TIME: " + length.problem;
+        return length.problem;
     char limit[32];
     std::snprintf(limit, sizeof limit, minutes == 1 ? "%g minute" : "%g minutes", minutes);
-    return std::string("no TIME: no end or loop within ") + limit;
+    return std::string("no end or loop within ") + limit;
 }
 
 // Loads the module and saves it with its texts; false when either is refused.
@@ -121,15 +121,52 @@ bool loadAndSave(const Job& job, const Context& context, orvex::SapWriter& write
     return window.errors.empty() && state.moduleLoaded == 0;
 }
 
+// Makes the audio files of --audio beside the SAP file, each begun at its target and
+// written in full beside it; false when one fails, after saying why.
+bool makeAudioFiles(const Options& o, const orvex::ConversionState& state, const Timing& timing, AudioFiles& audio,
+                    CommandLineWindow& window)
+{
+    const std::string shownAs = orvex::quoted(state.sapPath);
+    if (orvex::FormatTable[state.formatIndex].type == 'D') {
+        window.lines.push_back("The SAP file " + shownAs + ": no audio: libgme does not play TYPE D.");
+        audio.withoutAudio = true;
+        return true;
+    }
+    for (const orvex::audio::Format format : o.audio) {
+        const std::string target = audioPathOf(state.sapPath, format);
+        try {
+            orvex::SafeFile file(target, state.inputs, "audio file");
+            const orvex::audio::AudioFile made =
+                orvex::audio::makeAudio(state.sap.bytes(), timing.length, format, o.audioLength, window.given);
+            file.write(made.bytes);
+            audio.files.push_back(std::move(file));
+            if (made.guessed && audio.files.size() == 1)
+                window.lines.push_back("The audio of the SAP file " + shownAs + " plays for 3 minutes, then fades out: "
+                                       + whyNoLength(timing.length, o.timeLimit) + ".");
+        } catch (const orvex::audio::AudioError& e) {
+            window.lines.push_back("Cannot make the audio file " + orvex::quoted(target) + ": " + e.what() + ".");
+            return false;
+        } catch (const orvex::ConversionError& e) {
+            window.lines.push_back(e.what());
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Timing addTime(const Options& o, orvex::SapFile& sap, const std::string& shownAs)
 {
     Timing timing;
-    const orvex::sap::TuneLength length = orvex::sap::findLength(sap.bytes(), o.timeLimit * 60);
+    const orvex::sap::TuneLength& length = timing.length = orvex::sap::findLength(sap.bytes(), o.timeLimit * 60);
+    if (!o.time)
+        return timing;
     const std::string line = orvex::sap::timeLine(length);
     if (line.empty()) {
-        timing.untimed = "The SAP file " + shownAs + ": " + whyNoTime(length, o.timeLimit) + ".";
+        timing.untimed = "The SAP file " + shownAs + ": "
+                         + (length.kind == orvex::sap::TuneLength::Kind::NotTimed ? "" : "no TIME: ")
+                         + whyNoLength(length, o.timeLimit) + ".";
         return timing;
     }
     sap.header += line;
@@ -140,11 +177,13 @@ Timing addTime(const Options& o, orvex::SapFile& sap, const std::string& shownAs
 }
 
 Result convertJob(const Job& job, const Context& context, orvex::SapWriter& writer, const Timing& timing,
-                  CommandLineWindow& window)
+                  AudioFiles& audio, CommandLineWindow& window)
 {
     // A state for each thread, used again: every load starts it afresh.
     static thread_local auto state = std::make_unique<orvex::ConversionState>();
     if (!loadAndSave(job, context, writer, *state, window))
+        return Result::Failed;
+    if (!context.options.audio.empty() && !makeAudioFiles(context.options, *state, timing, audio, window))
         return Result::Failed;
     if (!context.options.check)
         return Result::Converted;

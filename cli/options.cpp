@@ -112,6 +112,47 @@ Status setTimeLimit(const char* value, Options& o, Texts&)
     return std::nullopt;
 }
 
+// --audio wav,flac: each format once, in the order given
+Status setAudio(const char* value, Options& o, Texts&)
+{
+    o.audio.clear();
+    for (std::string_view rest = value;;) {
+        const std::string_view name = rest.substr(0, rest.find(','));
+        const auto format = orvex::audio::formatNamed(name);
+        if (!format)
+            return usageError("The option --audio takes formats from wav, flac, ogg, opus and mp3, separated by commas; "
+                              + shown(std::string(name)) + " is not one of them.");
+        if (std::find(o.audio.begin(), o.audio.end(), *format) == o.audio.end())
+            o.audio.push_back(*format);
+        if (name.size() == rest.size())
+            return std::nullopt;
+        rest.remove_prefix(name.size() + 1);
+    }
+}
+
+Status setFade(const char* value, Options& o, Texts&)
+{
+    if (!numberIn(std::string_view(value), 0.0, 600.0, o.audioLength.fadeSeconds))
+        return usageError("The option --fade takes seconds, a decimal number from 0 to 600, not " + shown(value) + ".");
+    return std::nullopt;
+}
+
+// --length M:SS, or M:SS.s
+Status setLength(const char* value, Options& o, Texts&)
+{
+    const std::string_view text = value;
+    const std::size_t colon = text.find(':');
+    unsigned minutes = 0;
+    double seconds = 0;
+    if (colon == std::string_view::npos || colon + 3 > text.size() || (text.size() > colon + 3 && text[colon + 3] != '.')
+        || !numberIn(text.substr(0, colon), 0u, 600u, minutes) || !numberIn(text.substr(colon + 1), 0.0, 59.999, seconds)
+        || minutes * 60 + seconds == 0)
+        return usageError("The option --length takes a length as M:SS (minutes, then two digits of seconds), more than "
+                          "0 and at most 600 minutes, not " + shown(value) + ".");
+    o.audioLength.seconds = minutes * 60 + seconds;
+    return std::nullopt;
+}
+
 Status showUsage(const char*, Options&, Texts&);
 Status showVersion(const char*, Options&, Texts&)
 {
@@ -165,6 +206,15 @@ const OptionDefinition kOptions[] = {
      "write AUTHOR, NAME and DATE as the SAP format documents\n"
      "them: \"X\", <?> when unknown, printable ASCII",
      setFlag<&Options::standardHeader>},
+    {0, "audio", "FORMATS",
+     "also write each tune as audio beside its SAP file, under its\n"
+     "name: any of wav, flac, ogg, opus, mp3, separated by commas",
+     setAudio},
+    {0, "fade", "SECONDS",
+     "the audio of a looping tune fades out over this long after its\n"
+     "TIME (default 10); a tune that ends stops at its TIME",
+     setFade},
+    {0, "length", "M:SS", "every tune's audio plays this long, then fades", setLength},
     {'h', "help", nullptr, "show this help and exit", showUsage},
     {0, "version", nullptr, "show the version and exit", showVersion},
 };
@@ -278,6 +328,10 @@ Status checkArguments(int argc, char** argv, Options& o)
         return usageError(o.recursive ? "No FOLDER given." : "No MODULE given.");
     if (o.output && o.output->empty())
         return usageError("The output path is empty.");
+    if (o.audio.empty() && (o.audioLength.seconds || o.audioLength.fadeSeconds != orvex::audio::kDefaultFadeSeconds))
+        return usageError("The options --fade and --length are for the audio files of --audio.");
+    if (!o.audio.empty() && o.output == "-")
+        return usageError("The option --audio writes files beside the SAP file; it cannot go with -o -.");
     if (!o.batch()) {
         const bool digi = orvex::equalsIgnoringCase(orvex::extensionOf(o.arguments[0]), "md1");
         if (digi && !o.samples)
@@ -285,6 +339,11 @@ Status checkArguments(int argc, char** argv, Options& o)
         if (!digi && o.samples)
             return usageError("The option -s is only for .MD1 modules.");
         const std::string target = o.output.value_or(orvex::derivedSapPath(o.arguments[0]));
+        for (const orvex::audio::Format format : o.audio) {
+            if (audioPathOf(target, format) == target)
+                return usageError("The SAP file " + orvex::quoted(target) + " would be its own "
+                                  + orvex::audio::formatInfo(format).title + " file; give it another name.");
+        }
         if (o.tags && target != "-" && sameFile(*o.tags, target))
             return usageError("The SAP file " + orvex::quoted(target) + " is the tags file " + orvex::quoted(*o.tags)
                               + " that this run reads; it is left as it is.");
@@ -308,6 +367,13 @@ Status checkArguments(int argc, char** argv, Options& o)
 
 } // namespace
 
+std::string audioPathOf(const std::string& sapFile, orvex::audio::Format format)
+{
+    const std::size_t slash = sapFile.rfind('/'), dot = sapFile.rfind('.');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (extension ? sapFile.substr(0, dot) : sapFile) + "." + orvex::audio::formatInfo(format).name;
+}
+
 std::optional<int> parse(int argc, char** argv, Options& o)
 {
     o.players = orvex::defaultPlayerFolders();
@@ -321,6 +387,7 @@ std::optional<int> parse(int argc, char** argv, Options& o)
     }
     if (const auto status = encodeTexts(given, o))
         return status;
+    o.given = given;
     return checkArguments(argc, argv, o);
 }
 

@@ -42,6 +42,7 @@ struct Done {
     int warnings = 0;
     bool timed = false;                   // it has a TIME line
     std::optional<orvex::SafeFile> file;  // the SAP file to put in place
+    AudioFiles audio;                     // and its audio files
     // Out of memory: the line is said as before + module + after, without taking memory.
     const char* before = nullptr;
     const char* after = nullptr;
@@ -61,11 +62,12 @@ struct Shared {
     BoundedQueue<Done> toPlace;  // files written, for the placers to put in place
     const Context context;
     std::atomic<unsigned> converted = 0, failed = 0, skipped = 0, warnings = 0, notChecked = 0, timed = 0;
+    std::atomic<unsigned> withAudio = 0, withoutAudio = 0;
     std::atomic<unsigned> placers = 0;  // threads that put files in place
     std::atomic<unsigned> convertersDone = 0, placersDone = 0;
     pthread_t main = ::pthread_self();
 
-    Tally tally() const { return {converted, failed, skipped, warnings, notChecked, timed}; }
+    Tally tally() const { return {converted, failed, skipped, warnings, notChecked, timed, withAudio, withoutAudio}; }
 };
 
 // A job's SAP file once the conversion has made it: begun at its target (the target's
@@ -83,7 +85,7 @@ public:
         const bool toStandardOutput = job_.target == "-";
         orvex::SafeFile file = toStandardOutput ? orvex::SafeFile(orvex::SafeFile::kStandardOutput)
                                                 : orvex::SafeFile(target, inputs);
-        if (options_.time)
+        if (options_.time || !options_.audio.empty())
             timing = addTime(options_, sap, toStandardOutput ? "standard output" : orvex::quoted(target));
         file.write(sap.bytes());
         if (!timing.untimed.empty())
@@ -117,7 +119,7 @@ Done perform(Job& job, Shared& shared)
         } else {
             CommandLineWindow window;
             JobWriter writer(job, shared.options, window);
-            done.result = convertJob(job, shared.context, writer, writer.timing, window);
+            done.result = convertJob(job, shared.context, writer, writer.timing, done.audio, window);
             done.file = std::move(writer.written);
             done.timed = writer.timing.timed;
             done.lines = std::move(window.lines);
@@ -132,22 +134,34 @@ Done perform(Job& job, Shared& shared)
     return done;
 }
 
-// Commits the job's file: flushed, checked and put in place; its folder is flushed at
-// the end of the run.
+// Commits the job's SAP file, then its audio files: flushed, checked and put in place;
+// their folder is flushed at the end of the run. An audio file that fails fails the job,
+// and the SAP file stays.
 void placeFile(Done& done, Shared& shared)
 {
+    const auto commit = [&done](orvex::SafeFile& file) {
+        try {
+            file.commit(orvex::SafeFile::Folder::Later);
+            return true;
+        } catch (const orvex::ConversionError& e) {
+            done.result = Result::Failed;
+            done.lines.push_back(e.what());
+            return false;
+        }
+    };
     try {
-        done.file->commit(orvex::SafeFile::Folder::Later);
-        shared.folders.add(done.file->folder());
-    } catch (const orvex::ConversionError& e) {
-        done.result = Result::Failed;
-        done.lines.push_back(e.what());
+        if (commit(*done.file)) {
+            for (orvex::SafeFile& audio : done.audio.files)
+                commit(audio);
+            shared.folders.add(done.file->folder());
+        }
     } catch (const std::bad_alloc&) {
         done.result = Result::Failed;
         done.before = "Cannot put the SAP file of \"";
         done.after = "\" in its place: out of memory.";
     }
     done.file.reset();
+    done.audio.files.clear();
 }
 
 // Counts the job and says its lines, once its file is in place. False when standard
@@ -159,6 +173,8 @@ bool countAndSay(Done& done, Shared& shared)
                                                                             : shared.failed)++;
     shared.notChecked += done.result == Result::NotChecked ? 1 : 0;
     shared.timed += done.timed && done.result != Result::Failed ? 1 : 0;
+    if (!shared.options.audio.empty() && done.result != Result::Failed && done.result != Result::Skipped)
+        (done.audio.withoutAudio ? shared.withoutAudio : shared.withAudio)++;
     shared.warnings += static_cast<unsigned>(done.warnings);
     if (done.before)
         return shared.console.sayPlainly(done.before, done.module, done.after);
@@ -313,6 +329,8 @@ std::size_t summaryLine(const Options& options, const Tally& tally, char (&line)
         add(", %u checked, %u not checked", tally.converted - tally.notChecked, tally.notChecked);
     if (options.time)
         add(", %u timed", tally.timed);
+    if (!options.audio.empty())
+        add(", %u with audio, %u without audio (TYPE D)", tally.withAudio, tally.withoutAudio);
     add(".\n", 0);
     return static_cast<std::size_t>(length);
 }

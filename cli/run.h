@@ -21,6 +21,8 @@ struct Tally {
     unsigned warnings = 0;    // ADR conflicts
     unsigned notChecked = 0;  // of those converted, with --check
     unsigned timed = 0;       // of those converted, with --time: those with a TIME line
+    unsigned withAudio = 0;   // of those converted, with --audio: those with all their audio files
+    unsigned withoutAudio = 0;  // and those that cannot have any (TYPE D)
 };
 
 // The line that ends a batch, "orvex-convert: 5998 converted, 2 failed.\n", made in

@@ -81,9 +81,9 @@ std::string freshName(const std::string& folder)
     return path;
 }
 
-std::string cannotWrite(const std::string& path, int error)
+std::string cannotWrite(const std::string& kind, const std::string& path, int error)
 {
-    return "Cannot write the SAP file " + quoted(path) + ": " + std::strerror(error) + ".";
+    return "Cannot write the " + kind + " " + quoted(path) + ": " + std::strerror(error) + ".";
 }
 
 std::string procPath(int fd)
@@ -217,24 +217,25 @@ int SafeFile::Unplaced::place(const std::string& target, bool replacing)
 
 // ------------------------------------------------------------------ the save's life
 
-SafeFile::SafeFile(const std::string& target, const std::vector<InputFile>& inputs) : target_(target)
+SafeFile::SafeFile(const std::string& target, const std::vector<InputFile>& inputs, const char* kind)
+    : target_(target), kind_(kind)
 {
     if (target.empty())
-        throw ConversionError("No name was given for the SAP file.");
+        throw ConversionError("No name was given for the " + kind_ + ".");
     struct stat info {};
-    resolved_ = followLinks(target, info, exists_);
+    resolved_ = followLinks(target, info, exists_, kind_);
     if (!exists_)
         return;
     for (const InputFile& input : inputs) {
         if (input.device == info.st_dev && input.inode == info.st_ino)
-            throw ConversionError("The SAP file " + quoted(target) + " is the " + input.role + " " + quoted(input.path)
+            throw ConversionError("The " + kind_ + " " + quoted(target) + " is the " + input.role + " " + quoted(input.path)
                                   + " that this save reads; it is left as it is.");
     }
     if (!S_ISREG(info.st_mode))
-        throw ConversionError("Cannot write the SAP file " + quoted(target) + ": it is " + fileKind(info.st_mode)
+        throw ConversionError("Cannot write the " + kind_ + " " + quoted(target) + ": it is " + fileKind(info.st_mode)
                               + ", not a regular file.");
     if (::faccessat(AT_FDCWD, resolved_.c_str(), W_OK, AT_EACCESS) != 0)
-        throw ConversionError(cannotWrite(target, errno));
+        throw ConversionError(cannotWrite(kind_, target, errno));
     owner_ = info.st_uid;
     group_ = info.st_gid;
     mode_ = info.st_mode & 07777;
@@ -271,7 +272,7 @@ void SafeFile::write(const std::string& bytes)
     }
     if (error) {
         file_.reset();
-        throw ConversionError(cannotWrite(target_, error));
+        throw ConversionError(cannotWrite(kind_, target_, error));
     }
 }
 
@@ -282,11 +283,11 @@ void SafeFile::commit(Folder folder)
     const int error = file_->place(resolved_, exists_);
     file_.reset();
     if (error)
-        throw ConversionError(cannotWrite(target_, error));
+        throw ConversionError(cannotWrite(kind_, target_, error));
     if (folder == Folder::Later)
         return;
     if (const int flush = flushFolder(this->folder()))
-        throw ConversionError(folderNotFlushed(this->folder(), flush, "the SAP file " + quoted(target_)));
+        throw ConversionError(folderNotFlushed(this->folder(), flush, "the " + kind_ + " " + quoted(target_)));
 }
 
 int SafeFile::flushFolder(const std::string& folder)
@@ -332,7 +333,7 @@ int writeAll(int fd, const std::string& bytes)
     return 0;
 }
 
-std::string followLinks(const std::string& path, struct stat& info, bool& exists)
+std::string followLinks(const std::string& path, struct stat& info, bool& exists, const std::string& kind)
 {
     std::string resolved = path;
     for (int hops = 0;; ++hops) {
@@ -340,14 +341,14 @@ std::string followLinks(const std::string& path, struct stat& info, bool& exists
         if (!exists) {
             if (errno == ENOENT)
                 return resolved;
-            throw ConversionError(cannotWrite(path, errno));
+            throw ConversionError(cannotWrite(kind, path, errno));
         }
         if (!S_ISLNK(info.st_mode))
             return resolved;
         std::string link(4096, '\0');
         const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
         if (hops == 40 || length < 0)
-            throw ConversionError(cannotWrite(path, length < 0 ? errno : ELOOP));
+            throw ConversionError(cannotWrite(kind, path, length < 0 ? errno : ELOOP));
         link.resize(static_cast<std::size_t>(length));
         resolved = link.front() == '/' ? link : folderOf(resolved) + "/" + link;
     }

@@ -1,5 +1,5 @@
 #pragma once
-// A SAP file written in the place of its target, so that the target is always the old
+// A SAP file (or an audio file) written in the place of its target, so that the target is always the old
 // file or the whole new one, also after a crash, a full disk or a signal. One object has
 // one life:
 //
@@ -45,8 +45,9 @@ public:
     // What commit() does with the target's folder: flushes it, or leaves it to the caller.
     enum class Folder { Flush, Later };
 
-    // Begins the save of `target`, which may not be one of `inputs`. Throws ConversionError.
-    SafeFile(const std::string& target, const std::vector<InputFile>& inputs);
+    // Begins the save of `target`, which may not be one of `inputs`; messages call it
+    // the `kind` of file. Throws ConversionError.
+    SafeFile(const std::string& target, const std::vector<InputFile>& inputs, const char* kind = "SAP file");
     explicit SafeFile(StandardOutput);
     SafeFile(SafeFile&&) noexcept;
     SafeFile& operator=(SafeFile&&) noexcept;
@@ -69,6 +70,7 @@ private:
 
     std::string target_;    // as given
     std::string resolved_;  // the file that is replaced, symbolic links followed
+    std::string kind_ = "SAP file";
     bool standardOutput_ = false;
     bool exists_ = false;   // the target existed when the save began
     uid_t owner_ = 0;
@@ -85,7 +87,8 @@ std::string folderNotFlushed(const std::string& folder, int error, const std::st
 int writeAll(int fd, const std::string& bytes);
 
 // The file that `path` names once symbolic links are followed; `exists` tells whether it
-// exists, with its status in `info`. Throws ConversionError (a loop, an unreadable link).
-std::string followLinks(const std::string& path, struct stat& info, bool& exists);
+// exists, with its status in `info`. Throws ConversionError (a loop, an unreadable link),
+// which calls it the `kind` of file.
+std::string followLinks(const std::string& path, struct stat& info, bool& exists, const std::string& kind = "SAP file");
 
 } // namespace orvex

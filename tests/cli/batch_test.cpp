@@ -239,11 +239,11 @@ protected:
                                    {b.dir.path()});
         ASSERT_EQ(made.status, 0) << made.err;
         for (int i = 0; i < 12; ++i) {
-            b.put("disk/t" + std::to_string(i) + ".com", module(0x2000, 5000 + i));
+            b.put("disk/t" + std::to_string(i) + ".com", audio ? readFile(TUNES "/ends.com") : module(0x2000, 5000 + i));
             b.put("disk/t" + std::to_string(i) + ".SAP", bytesOf("old file " + std::to_string(i)));
         }
         before = listing(b.dir / "disk");
-        if (!mounted)
+        if (!mounted || audio)
             return;
         // Unmounted, the image's free blocks become holes, and the tmpfs is filled.
         const Outcome full = shell(R"(set -e; cd "$2"; umount disk
@@ -269,7 +269,14 @@ protected:
     }
     Bench b;
     const bool mounted = ::geteuid() == 0;
+    bool audio = false;  // the modules are a tune that libgme plays
     std::map<std::string, std::string> before;
+};
+
+// A disk of 4 MB, too small for the audio files of twelve tunes
+class FailingDiskWithAudio : public FailingDisk {
+protected:
+    FailingDiskWithAudio() { audio = true; }
 };
 
 TEST_F(FailingDisk, NothingLost)
@@ -295,6 +302,45 @@ TEST_F(FailingDisk, NothingLost)
     EXPECT_GT(failed, 0u) << r.err;
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(std::to_string(converted) + " converted, " + std::to_string(failed) + " failed"), std::string::npos)
+        << r.err;
+}
+
+// The same with audio files: each file is whole or not there (the old SAP file), a module
+// counts as converted only with all its files whole, and one whose audio file fails keeps
+// its SAP file.
+TEST_F(FailingDiskWithAudio, NothingLost)
+{
+    for (int i = 0; i < 12; ++i)
+        b.put("whole/t" + std::to_string(i) + ".com", readFile(TUNES "/ends.com"));
+    ASSERT_EQ(orvexConvert(b, {"--audio", "wav,flac", "-r", "@whole"}).status, 0);
+    const auto whole = listing(b.dir / "whole");
+    const Outcome r = run({"env", mounted ? "LD_PRELOAD=" : "LD_PRELOAD=" FAILING_SYNC, ORVEX_CONVERT, "-p", b.players,
+                           "--audio", "wav,flac", "-r", b.dir / "disk"});
+    remount();
+    const auto after = listing(b.dir / "disk");
+    EXPECT_EQ(temporaries(b.dir / "disk"), std::vector<std::string>());
+    unsigned converted = 0, audioFailed = 0;
+    for (int i = 0; i < 12; ++i) {
+        const std::string t = "t" + std::to_string(i), sap = after.at(t + ".SAP");
+        const bool sapWhole = sap == whole.at(t + ".SAP");
+        EXPECT_TRUE(sapWhole || sap == before.at(t + ".SAP")) << t << ".SAP is neither whole nor the old file";
+        // The first audio file that fails is named; the module's others are not made.
+        const bool said = r.err.find("Cannot write the audio file \"" + (b.dir / ("disk/" + t)) + ".") != std::string::npos;
+        bool all = sapWhole;
+        for (const std::string name : {t + ".wav", t + ".flac"}) {
+            const bool there = after.contains(name);
+            EXPECT_TRUE(!there || after.at(name) == whole.at(name)) << name << " is not whole";
+            EXPECT_TRUE(there || said || !sapWhole) << name << " is missing, and no line says why";
+            all = all && there;
+        }
+        audioFailed += sapWhole && said ? 1 : 0;
+        converted += all ? 1 : 0;
+    }
+    EXPECT_GT(audioFailed, 0u) << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" " + std::to_string(converted) + " converted, " + std::to_string(12 - converted) + " failed, "
+                         + std::to_string(converted) + " with audio, 0 without audio (TYPE D)."),
+              std::string::npos)
         << r.err;
 }
 
