@@ -1,8 +1,8 @@
 #include "text8.h"
 
 #include "latin_ascii.h"
+#include "modules.h"
 
-#include <dlfcn.h>
 #include <iconv.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -145,14 +144,9 @@ Iconv& fromCodePage()
 LatinAscii latinAscii()
 {
     static const std::pair<LatinAscii, std::string> loaded = []() -> std::pair<LatinAscii, std::string> {
-        std::error_code error;
-        const auto program = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-        const std::string path = (program / ORVEX_MODULE_FOLDER / kLatinAsciiModule).lexically_normal().string();
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        const auto entry = module ? reinterpret_cast<LatinAscii>(::dlsym(module, "orvexLatinAscii")) : nullptr;
-        if (!entry)
-            return {nullptr, std::string("cannot load the ASCII forms: ") + ::dlerror()};
-        return {entry, ""};
+        std::string error;
+        const auto entry = reinterpret_cast<LatinAscii>(moduleEntry(kLatinAsciiModule, "orvexLatinAscii", error));
+        return {entry, entry ? "" : "cannot load the ASCII forms: " + error};
     }();
     if (!loaded.first)
         throw std::runtime_error(loaded.second);

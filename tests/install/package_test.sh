@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$build" && cpack -B "$work" >/dev/null) || fail "cpack made no package"
 deb=$(ls "$work"/orvex_*_*.deb)
 dpkg-deb -x "$deb" "$root"
-expected="usr/bin/orvex usr/bin/orvex-convert usr/lib/orvex/liborvex-latin-ascii.so usr/share/applications/org.orvex.Orvex.desktop
+expected="usr/bin/orvex usr/bin/orvex-convert usr/lib/orvex/liborvex-latin-ascii.so usr/lib/orvex/liborvex-sndfile.so usr/share/applications/org.orvex.Orvex.desktop
 usr/share/doc/orvex/changelog.gz usr/share/doc/orvex/copyright usr/share/icons/hicolor/32x32/apps/orvex.png
 usr/share/man/man1/orvex-convert.1.gz usr/share/man/man1/orvex.1.gz usr/share/metainfo/org.orvex.Orvex.metainfo.xml
 usr/share/orvex/atari.bmp usr/share/orvex/atariback.bmp usr/share/orvex/atarimir.bmp usr/share/orvex/atarimirback.bmp
