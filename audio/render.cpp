@@ -46,6 +46,25 @@ Renderer::Renderer(std::string_view sapFile, int rate)
     }
 }
 
+// The fade: full volume down to silence over the span's last frames, a straight line;
+// `count` frames from the frame `first` on.
+void Renderer::fade(std::int16_t* frames, std::uint64_t first, std::size_t count) const
+{
+    const std::uint64_t from = span_.frames - span_.fadeFrames;
+    const std::size_t begin = first >= from ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(count, from - first));
+    const double left = static_cast<double>(span_.frames - first), scale = 1.0 / static_cast<double>(span_.fadeFrames);
+    if (channels_ == 1) {
+        for (std::size_t i = begin; i < count; ++i)
+            frames[i] = static_cast<std::int16_t>(frames[i] * ((left - static_cast<double>(i)) * scale));
+        return;
+    }
+    for (std::size_t i = begin; i < count; ++i) {
+        const double gain = (left - static_cast<double>(i)) * scale;
+        frames[2 * i] = static_cast<std::int16_t>(frames[2 * i] * gain);
+        frames[2 * i + 1] = static_cast<std::int16_t>(frames[2 * i + 1] * gain);
+    }
+}
+
 Renderer::~Renderer()
 {
     gme_delete(emu_);
@@ -67,18 +86,7 @@ std::size_t Renderer::render(std::int16_t* out, std::size_t count)
         else
             for (std::size_t i = 0; i < frames; ++i)
                 to[i] = stereo_[2 * i];
-        // The fade: full volume down to silence over the span's last frames
-        const std::uint64_t fadeFrom = span_.frames - span_.fadeFrames;
-        for (std::size_t i = 0; i < frames; ++i) {
-            const std::uint64_t at = position_ + made + i;
-            if (at < fadeFrom)
-                continue;
-            const auto left = static_cast<std::int64_t>(span_.frames - at);
-            for (int c = 0; c < channels_; ++c) {
-                std::int16_t& sample = to[i * static_cast<std::size_t>(channels_) + static_cast<std::size_t>(c)];
-                sample = static_cast<std::int16_t>(sample * left / static_cast<std::int64_t>(span_.fadeFrames));
-            }
-        }
+        fade(to, position_ + made, frames);
         made += frames;
     }
     position_ += made;

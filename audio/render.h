@@ -48,6 +48,8 @@ public:
     std::size_t render(std::int16_t* out, std::size_t count);
 
 private:
+    void fade(std::int16_t* frames, std::uint64_t first, std::size_t count) const;
+
     Music_Emu* emu_ = nullptr;
     int rate_ = 0;
     int channels_ = 1;

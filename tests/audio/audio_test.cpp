@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <random>
 
+#include <sys/stat.h>
+
 namespace {
 
 using namespace support;
@@ -323,6 +325,30 @@ TEST(AudioFiles, OptionsRefused)
         EXPECT_EQ(notASentence(r.err), "") << r.err;
     }
     EXPECT_EQ(b.dir.listing(), before);
+}
+
+// An audio file never replaces the module it is made from, nor a special file: the module
+// fails with the reason, its SAP file is written, and they stay as they were.
+TEST(AudioFiles, NeverOverInputsOrSpecialFiles)
+{
+    Tunes b;
+    ASSERT_EQ(::mkfifo((b.dir / "fifo/tone.wav").c_str(), 0644), -1);  // no folder yet
+    fs::create_directories(b.dir / "fifo");
+    fs::create_directories(b.dir / "link");
+    ASSERT_EQ(::mkfifo((b.dir / "fifo/tone.wav").c_str(), 0644), 0);
+    fs::create_symlink(b.dir / "tone.tmc", b.dir / "link/tone.flac");
+    const auto before = b.dir.listing();
+    const Outcome fifo = orvexConvert(b, {"--audio", "wav", "-o", "@fifo/tone.sap", "@tone.tmc"});
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(fifo.err, "orvex-convert: Cannot write the audio file \"" + (b.dir / "fifo/tone.wav")
+                            + "\": it is a FIFO, not a regular file.\n");
+    const Outcome input = orvexConvert(b, {"--audio", "flac", "-o", "@link/tone.sap", "@tone.tmc"});
+    EXPECT_EQ(input.status, 1);
+    EXPECT_EQ(input.err, "orvex-convert: The audio file \"" + (b.dir / "link/tone.flac") + "\" is the module file \""
+                             + (b.dir / "tone.tmc") + "\" that this save reads; it is left as it is.\n");
+    auto after = b.dir.listing();
+    EXPECT_EQ(after.erase("fifo/tone.sap") + after.erase("link/tone.sap"), 2u);
+    EXPECT_EQ(after, before);
 }
 
 // TERM or INT at a random moment of a batch with audio: every SAP and audio file is the
