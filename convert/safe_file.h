@@ -1,7 +1,7 @@
 #pragma once
-// A SAP file (or an audio file) written in the place of its target, so that the target is always the old
-// file or the whole new one, also after a crash, a full disk or a signal. One object has
-// one life:
+// A SAP file (or an audio file) written in the place of its target, so that the target
+// is always the old file or the whole new one, also after a crash, a full disk or a
+// signal. One object has one life:
 //
 //   SafeFile file(target, inputs);  begun: the target's checks (below); nothing is on
 //                                   disk yet
