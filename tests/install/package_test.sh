@@ -27,10 +27,12 @@ lintian --fail-on error "$deb" >/dev/null 2>&1 || fail "lintian: $(lintian "$deb
 
 # The unpacked converter, with its own player folder, converts the demo tune, which plays.
 cp "$root/usr/share/orvex/demo/orvex-demo.com" "$work/"
-# The standard header's ASCII forms come from the module that it loads from the package.
-"$root/usr/bin/orvex-convert" --check --standard-header -n "Orvex Démo" "$work/orvex-demo.com" 2>/dev/null \
+# The standard header's ASCII forms and the encoders come from the modules that it loads
+# from the package.
+"$root/usr/bin/orvex-convert" --check --standard-header --audio flac -n "Orvex Démo" "$work/orvex-demo.com" 2>/dev/null \
     || fail "the demo tune"
 grep -aq '^NAME "Orvex Demo"' "$work/orvex-demo.SAP" || fail "orvex-demo.SAP has no NAME \"Orvex Demo\""
+flac -t -s "$work/orvex-demo.flac" || fail "orvex-demo.flac"
 
 # The unpacked program starts where its desktop entry starts it and runs until stopped.
 status=0
