@@ -7,6 +7,8 @@
 // The tunes are copies of the demo tune, which loops: each plays to its TIME and then
 // fades for 10 seconds.
 // Usage: orvex-audio-bench [COUNT]   (tunes in the archive, default 6000)
+//        orvex-audio-bench render FOLDER   (libgme's bare rendering of the SAP files
+//                                           below FOLDER, alone, to be timed from outside)
 
 #include <gme/gme.h>
 
@@ -128,6 +130,10 @@ double bareRendering(const std::vector<std::pair<std::string, double>>& files)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "render") {
+        std::printf("%.2f CPU s\n", bareRendering(sapFiles(argv[2])));
+        return 0;
+    }
     const unsigned count = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1])) : 6000;
     const fs::path work = fs::temp_directory_path() / ("orvex-audio-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
