@@ -1,0 +1,183 @@
+// The main window's commands around a SAP file that is not saved yet: "Listen", "Export
+// audio...", the TIME that "TIME at save" adds, and the module the program is opened with.
+
+#include "Orx_u.h"
+
+#include "encode.h"
+#include "listening.h"
+#include "paths.h"
+#include "plain_window.h"
+#include "safe_file.h"
+#include "tune_length.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <new>
+
+namespace {
+
+using orvex::ui::MessageKind;
+
+void tell(QWidget* owner, MessageKind kind, const QString& text)
+{
+    orvex::ui::dialogs().message(owner, kind, text);
+}
+
+// The capture of what a save would write, TIME line included.
+class Capture final : public orvex::SapWriter {
+public:
+    explicit Capture(bool timed) : timed_(timed) {}
+    void write(orvex::SapFile& sap, const std::string&, const std::vector<orvex::InputFile>&) override
+    {
+        if (timed_)
+            orvex::ui::addTimeLine(sap);
+        captured = sap;
+    }
+    orvex::SapFile captured;
+
+private:
+    bool timed_;
+};
+
+} // namespace
+
+namespace orvex::ui {
+
+std::string addTimeLine(SapFile& sap)
+{
+    const sap::TuneLength length = sap::findLength(sap.bytes(), kTimeSearchSeconds);
+    const std::string line = sap::timeLine(length);
+    sap.header += line;
+    if (!line.empty())
+        return "";
+    if (length.kind == sap::TuneLength::Kind::NotTimed || length.kind == sap::TuneLength::Kind::Failed)
+        return length.problem;
+    return "neither an end nor a loop was found within 20 minutes";
+}
+
+void TimedWriter::write(SapFile& sap, const std::string& target, const std::vector<InputFile>& inputs)
+{
+    untimed = addTimeLine(sap);
+    SafeFile file(target, inputs);
+    file.write(sap.bytes());
+    file.commit();
+}
+
+} // namespace orvex::ui
+
+void TSW::noticeUntimed()
+{
+    if (!timedWriter_->untimed.empty())
+        tell(this, MessageKind::Notice,
+             QStringLiteral("The SAP file has no TIME line: %1.").arg(QString::fromStdString(timedWriter_->untimed)));
+    timedWriter_->untimed.clear();
+}
+
+std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
+{
+    if (state_->moduleLoaded != 1) {
+        tell(this, MessageKind::Error, QStringLiteral("No module is loaded: load one with \"Load Atari MSX\" first."));
+        return std::nullopt;
+    }
+    // The save runs on copies of the state and of the boxes: nothing of the window changes.
+    auto copy = std::make_unique<orvex::ConversionState>(*state_);
+    orvex::PlainWindow boxes;
+    boxes.name = nameText();
+    boxes.author = authorText();
+    boxes.date = dateText();
+    boxes.odFileName = moduleFileName();
+    Capture capture(TimeAtSave1->isChecked());
+    orvex::Converter save(*copy, boxes, playerFolders_);
+    save.setHeaderStyle(StandardHeader1->isChecked() ? orvex::HeaderStyle::Standard : orvex::HeaderStyle::Apostrophes);
+    save.setWriter(&capture);
+    save.SaveSAPfile();
+    if (!boxes.errors.empty()) {
+        showError(boxes.errors.front());
+        return std::nullopt;
+    }
+    return SapAsSaved{std::move(capture.captured), orvex::FormatTable[copy->formatIndex].type, std::move(copy->inputs)};
+}
+
+void TSW::Listen1Click()
+{
+    if (listening_->playing()) {
+        listening_->stop();
+        Listen1->setText(listenText_);
+        return;
+    }
+    const std::optional<SapAsSaved> sap = sapAsSaved();
+    if (!sap)
+        return;
+    if (sap->type == 'D') {
+        tell(this, MessageKind::Error, QStringLiteral("A TYPE D module (.MD1) cannot be played: libgme, which plays "
+                                                      "the tunes, does not play TYPE D."));
+        return;
+    }
+    if (const QString problem = listening_->start(sap->sap.bytes()); !problem.isEmpty()) {
+        tell(this, MessageKind::Error, problem);
+        return;
+    }
+    Listen1->setText(QStringLiteral("Stop listening"));
+}
+
+void TSW::listeningEnded(const QString& problem)
+{
+    Listen1->setText(listenText_);
+    if (!problem.isEmpty())
+        tell(this, MessageKind::Error, problem);
+}
+
+void TSW::ExportAudio1Click()
+{
+    const std::optional<SapAsSaved> sap = sapAsSaved();
+    if (!sap)
+        return;
+    if (sap->type == 'D') {
+        tell(this, MessageKind::Error, QStringLiteral("A TYPE D module (.MD1) cannot be exported as audio: libgme, "
+                                                      "which plays the tunes, does not play TYPE D."));
+        return;
+    }
+    // The module's name with the extension of the format chosen last
+    const QFileInfo module(OD.fileName);
+    const auto& formats = orvex::audio::kFormats;
+    const auto chosen = static_cast<std::size_t>(AD.filterIndex) < formats.size() ? AD.filterIndex : 0;
+    AD.fileName = module.dir().filePath(module.completeBaseName() + QLatin1Char('.')
+                                        + QLatin1String(formats[static_cast<std::size_t>(chosen)].name));
+    if (!orvex::ui::dialogs().run(this, AD))
+        return;
+    // The format that the name's extension gives, else that of the chosen filter
+    const auto format = orvex::audio::formatNamed(QFileInfo(AD.fileName).suffix().toStdString())
+                            .value_or(formats[static_cast<std::size_t>(std::max(0, AD.filterIndex)) % formats.size()].format);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        const std::string bytes = sap->sap.bytes();
+        const auto length = orvex::sap::findLength(bytes, orvex::ui::kTimeSearchSeconds);
+        const orvex::audio::Tags tags{Edit1->text().toStdString(), Edit2->text().toStdString(), Edit3->text().toStdString()};
+        const orvex::audio::AudioFile audio = orvex::audio::makeAudio(bytes, length, format, {}, tags);
+        orvex::SafeFile file(QFile::encodeName(AD.fileName).toStdString(), sap->inputs);
+        file.write(audio.bytes);
+        file.commit();
+    } catch (const orvex::audio::AudioError& e) {
+        QApplication::restoreOverrideCursor();
+        tell(this, MessageKind::Error, QStringLiteral("The audio cannot be made: %1.").arg(QString::fromUtf8(e.what())));
+        return;
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        tell(this, MessageKind::Error, memory ? QStringLiteral("The audio cannot be made: out of memory.") : QString::fromLocal8Bit(e.what()));
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void TSW::openModule(const QString& module)
+{
+    droppedModule_ = QFileInfo(module).absoluteFilePath();
+    samplesBeside_ = true;
+    LoadAtariMSX1Click();
+    samplesBeside_ = false;
+    droppedModule_.clear();
+}
