@@ -332,7 +332,7 @@ void TSW::dropEvent(QDropEvent* event)
 
 void TSW::closeEvent(QCloseEvent* event)
 {
-    listening_->stop();
+    stopListening();
     event->accept();
     emit closed();
 }

@@ -136,6 +136,8 @@ private:
     };
     std::optional<SapAsSaved> sapAsSaved();
     void listeningEnded(const QString& problem);
+    // Ends the listening, if any: at "Stop listening", a new load and Exit.
+    void stopListening();
 
     orvex::ConversionState* state_;
     std::unique_ptr<orvex::ui::TimedWriter> timedWriter_;

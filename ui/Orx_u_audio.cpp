@@ -104,8 +104,7 @@ std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
 void TSW::Listen1Click()
 {
     if (listening_->playing()) {
-        listening_->stop();
-        Listen1->setText(listenText_);
+        stopListening();
         return;
     }
     const std::optional<SapAsSaved> sap = sapAsSaved();
@@ -121,6 +120,12 @@ void TSW::Listen1Click()
         return;
     }
     Listen1->setText(QStringLiteral("Stop listening"));
+}
+
+void TSW::stopListening()
+{
+    listening_->stop();
+    Listen1->setText(listenText_);
 }
 
 void TSW::listeningEnded(const QString& problem)

@@ -138,7 +138,7 @@ bool TSW::runModuleDialog()
     }
     // A new load ends the listening to the one before.
     if (loadConfirmed_)
-        listening_->stop();
+        stopListening();
     return loadConfirmed_;
 }
 

@@ -158,6 +158,18 @@ private slots:
             QVERIFY2(std::abs(s[i]) < 64, qPrintable(QString("sound %1 ms after the stop").arg((i - stop) * 1000 / kRate)));
         QCOMPARE(f->dialogs.messages, QStringList());
         QVERIFY(save(tone) == Bench().convert("tone.com", readFile(tone)));
+
+        // A tune that ends after 198 calls (some 4 seconds) stops by itself; a new load
+        // stops the listening.
+        f->load(put("ends.com", TUNES "/ends.com"));
+        f->w.Listen1->trigger();
+        QTest::qWait(3000);
+        QCOMPARE(f->w.Listen1->text(), "Stop listening");
+        QTRY_COMPARE_WITH_TIMEOUT(f->w.Listen1->text(), "Listen", 5000);
+        f->w.Listen1->trigger();
+        f->load(tone);
+        QCOMPARE(f->w.Listen1->text(), "Listen");
+        QCOMPARE(f->dialogs.messages, QStringList());
     }
 
     // With no sound server, Listen says so, once, and a save afterwards works.
