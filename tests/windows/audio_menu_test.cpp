@@ -248,30 +248,34 @@ private slots:
 
     void options_data()
     {
+        QTest::addColumn<QString>("tune");
         QTest::addColumn<bool>("time");
         QTest::addColumn<bool>("standard");
         QTest::addColumn<QStringList>("cliOptions");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("both off") << false << false << QStringList{} << "";
-        QTest::newRow("TIME at save") << true << false << QStringList{"--time"} << "";
-        QTest::newRow("Standard header") << false << true << QStringList{"--standard-header"}
+        QTest::newRow("both off") << "intro_loop" << false << false << QStringList{} << "";
+        QTest::newRow("TIME at save") << "intro_loop" << true << false << QStringList{"--time"} << "";
+        QTest::newRow("TIME at save, none found") << "random_notes" << true << false << QStringList{"--time"}
+            << "notice: The SAP file has no TIME line: neither an end nor a loop was found within 20 minutes.";
+        QTest::newRow("Standard header") << "intro_loop" << false << true << QStringList{"--standard-header"}
             << u"notice: The standard SAP header holds printable ASCII only; other characters are written in their "
                u"ASCII forms, or as \"?\".\n\nName: \"Zażółć 日本\" is written as \"Zazolc ri ben\"."_qs;
-        QTest::newRow("both") << true << true << QStringList{"--time", "--standard-header"} << "";
+        QTest::newRow("both") << "intro_loop" << true << true << QStringList{"--time", "--standard-header"} << "";
     }
 
     // The options are off at start; on, a save writes what orvex-convert writes with
     // their options.
     void options()
     {
+        QFETCH(QString, tune);
         QFETCH(bool, time);
         QFETCH(bool, standard);
         QFETCH(QStringList, cliOptions);
         QFETCH(QString, notice);
         QVERIFY(!f->w.TimeAtSave1->isChecked() && !f->w.StandardHeader1->isChecked());
-        const std::string song = put("song.com", TUNES "/intro_loop.com");
+        const std::string song = put("song.com", TUNES "/" + tune.toStdString() + ".com");
         f->load(song);
-        const QString name = notice.isEmpty() ? "Song" : u"Zażółć 日本"_qs;
+        const QString name = standard && !time ? u"Zażółć 日本"_qs : "Song";
         f->w.Edit1->setText(name);
         if (time)
             f->w.TimeAtSave1->trigger();
