@@ -42,6 +42,15 @@ private:
     bool timed_;
 };
 
+// SafeFile's messages name the file they write "the SAP file": for an export, the audio file.
+QString aboutAudioFile(const char* message)
+{
+    QString text = QString::fromLocal8Bit(message);
+    text.replace(QStringLiteral("The SAP file"), QStringLiteral("The audio file"));
+    text.replace(QStringLiteral("the SAP file"), QStringLiteral("the audio file"));
+    return text;
+}
+
 } // namespace
 
 namespace orvex::ui {
@@ -172,7 +181,7 @@ void TSW::ExportAudio1Click()
     } catch (const std::exception& e) {
         QApplication::restoreOverrideCursor();
         const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-        tell(this, MessageKind::Error, memory ? QStringLiteral("The audio cannot be made: out of memory.") : QString::fromLocal8Bit(e.what()));
+        tell(this, MessageKind::Error, memory ? QStringLiteral("The audio cannot be made: out of memory.") : aboutAudioFile(e.what()));
         return;
     }
     QApplication::restoreOverrideCursor();

@@ -246,6 +246,18 @@ private slots:
         QVERIFY(readFile(file) == readFile(f->bench.dir / "cli/tone." + extension.toStdString()));
     }
 
+    // Export audio never writes over a file that the save reads: the module stays as it is.
+    void exportOverModule()
+    {
+        f->load(tone);
+        f->dialogs.answers["AD"] << QString::fromStdString(tone);
+        f->w.ExportAudio1->trigger();
+        QCOMPARE(f->dialogs.messages, QStringList{"error: The audio file \"" + QString::fromStdString(tone)
+                                                  + "\" is the module file \"" + QString::fromStdString(tone)
+                                                  + "\" that this save reads; it is left as it is."});
+        QVERIFY(readFile(tone) == readFile(TONE));
+    }
+
     void options_data()
     {
         QTest::addColumn<QString>("tune");
