@@ -6,6 +6,7 @@
 
 #include "conversion.h"
 #include "dialogs.h"
+#include "encode.h"
 #include "label.h"
 #include "layouts.h"
 #include "picture.h"
@@ -136,6 +137,8 @@ private:
     };
     std::optional<SapAsSaved> sapAsSaved();
     void listeningEnded(const QString& problem);
+    // Writes the tune of `sap` to AD's file; "" or what went wrong.
+    QString writeAudio(const SapAsSaved& sap, orvex::audio::Format format);
     // Ends the listening, if any: at "Stop listening", a new load and Exit.
     void stopListening();
 

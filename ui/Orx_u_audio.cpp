@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -88,7 +89,7 @@ void TSW::noticeUntimed()
 std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
 {
     if (state_->moduleLoaded != 1) {
-        tell(this, MessageKind::Error, QStringLiteral("No module is loaded: load one with \"Load Atari MSX\" first."));
+        tell(this, MessageKind::Error, QStringLiteral("No module is loaded (each load allows one save): load one with \"Load Atari MSX\" first."));
         return std::nullopt;
     }
     // The save runs on copies of the state and of the boxes: nothing of the window changes.
@@ -154,37 +155,45 @@ void TSW::ExportAudio1Click()
                                                       "which plays the tunes, does not play TYPE D."));
         return;
     }
+    // The format of AD's filter (one for each, in their order)
+    const auto filtered = [this]() -> const orvex::audio::FormatInfo& {
+        const int last = static_cast<int>(orvex::audio::kFormats.size()) - 1;
+        return orvex::audio::kFormats[static_cast<std::size_t>(std::clamp(AD.filterIndex, 0, last))];
+    };
     // The module's name with the extension of the format chosen last
     const QFileInfo module(OD.fileName);
-    const auto& formats = orvex::audio::kFormats;
-    const auto chosen = static_cast<std::size_t>(AD.filterIndex) < formats.size() ? AD.filterIndex : 0;
-    AD.fileName = module.dir().filePath(module.completeBaseName() + QLatin1Char('.')
-                                        + QLatin1String(formats[static_cast<std::size_t>(chosen)].name));
+    AD.fileName = module.dir().filePath(module.completeBaseName() + QLatin1Char('.') + QLatin1String(filtered().name));
     if (!orvex::ui::dialogs().run(this, AD))
         return;
-    // The format that the name's extension gives, else that of the chosen filter
-    const auto format = orvex::audio::formatNamed(QFileInfo(AD.fileName).suffix().toStdString())
-                            .value_or(formats[static_cast<std::size_t>(std::max(0, AD.filterIndex)) % formats.size()].format);
+    // The format that the name's extension gives, else that of the filter chosen
+    const auto format = orvex::audio::formatNamed(QFileInfo(AD.fileName).suffix().toStdString()).value_or(filtered().format);
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString problem = writeAudio(*sap, format);
+    QApplication::restoreOverrideCursor();
+    if (!problem.isEmpty())
+        tell(this, MessageKind::Error, problem);
+}
+
+QString TSW::writeAudio(const SapAsSaved& sap, orvex::audio::Format format)
+{
     try {
-        const std::string bytes = sap->sap.bytes();
+        // As orvex-convert --audio makes it: the length found in 20 minutes, a fade of 10
+        // seconds, the texts as typed for tags.
+        const std::string bytes = sap.sap.bytes();
         const auto length = orvex::sap::findLength(bytes, orvex::ui::kTimeSearchSeconds);
         const orvex::audio::Tags tags{Edit1->text().toStdString(), Edit2->text().toStdString(), Edit3->text().toStdString()};
         const orvex::audio::AudioFile audio = orvex::audio::makeAudio(bytes, length, format, {}, tags);
-        orvex::SafeFile file(QFile::encodeName(AD.fileName).toStdString(), sap->inputs);
+        orvex::SafeFile file(QFile::encodeName(AD.fileName).toStdString(), sap.inputs);
         file.write(audio.bytes);
         file.commit();
     } catch (const orvex::audio::AudioError& e) {
-        QApplication::restoreOverrideCursor();
-        tell(this, MessageKind::Error, QStringLiteral("The audio cannot be made: %1.").arg(QString::fromUtf8(e.what())));
-        return;
+        return QStringLiteral("The audio cannot be made: %1.").arg(QString::fromUtf8(e.what()));
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("The audio cannot be made: out of memory.");
     } catch (const std::exception& e) {
-        QApplication::restoreOverrideCursor();
-        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-        tell(this, MessageKind::Error, memory ? QStringLiteral("The audio cannot be made: out of memory.") : aboutAudioFile(e.what()));
-        return;
+        return aboutAudioFile(e.what());
     }
-    QApplication::restoreOverrideCursor();
+    return {};
 }
 
 void TSW::openModule(const QString& module)

@@ -187,7 +187,7 @@ private slots:
     {
         QTest::addColumn<QString>("module");  // "": none loaded
         QTest::addColumn<QString>("message");
-        QTest::newRow("nothing loaded") << "" << "error: No module is loaded: load one with \"Load Atari MSX\" first.";
+        QTest::newRow("nothing loaded") << "" << "error: No module is loaded (each load allows one save): load one with \"Load Atari MSX\" first.";
         QTest::newRow("no player file") << "a.cmc" << "error: Cannot read the player file";
         QTest::newRow("TYPE D") << "a.md1" << "error: A TYPE D module (.MD1) cannot be";
     }
