@@ -2,6 +2,7 @@
 
 #include "length.h"
 #include "render.h"
+#include "timed_writer.h"
 #include "tune_length.h"
 
 #include <QAudioDevice>
@@ -21,7 +22,6 @@ namespace {
 constexpr int kRate = 44100;
 constexpr qsizetype kBlockFrames = kRate / 100;   // 10 ms rendered at a time
 constexpr qsizetype kBufferFrames = kRate / 10;   // 100 ms ahead in the sound output
-constexpr double kSearchSeconds = 20 * 60;        // as long as a save follows a tune
 
 } // namespace
 
@@ -67,7 +67,7 @@ QString Listening::start(const std::string& sapFile)
     // The length, found on another thread from a copy of the file
     length_ = new QFutureWatcher<sap::TuneLength>(this);
     connect(length_, &QFutureWatcher<sap::TuneLength>::finished, this, &Listening::lengthFound);
-    length_->setFuture(QtConcurrent::run([bytes = sapFile] { return sap::findLength(bytes, kSearchSeconds); }));
+    length_->setFuture(QtConcurrent::run([bytes = sapFile] { return sap::findLength(bytes, kTimeSearchSeconds); }));
     feed();
     return {};
 }
