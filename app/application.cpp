@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QSettings>
+#include <QTimer>
 
 namespace orvex::ui {
 
@@ -82,7 +83,7 @@ void destroyWindows()
 
 } // namespace
 
-int runProgram(QApplication& app, const WindowFactory& windows)
+int runProgram(QApplication& app, const WindowFactory& windows, const QString& module)
 {
     try {
         installFontSubstitutions();
@@ -102,6 +103,8 @@ int runProgram(QApplication& app, const WindowFactory& windows)
         SW->show();
         // A new program's window takes the focus; its first activation shows the splash.
         SW->activateWindow();
+        if (!module.isEmpty())
+            QTimer::singleShot(0, SW, [module] { SW->openModule(module); });
         app.exec();
     } catch (const std::exception& error) {
         showException(error);

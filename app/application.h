@@ -44,7 +44,9 @@ struct WindowFactory {
 
 // Creates the windows, runs the event loop until the main window closes and
 // destroys the windows. Returns the program's exit status: 0 after a normal end,
-// 1 when start-up failed.
-int runProgram(QApplication& app, const WindowFactory& windows = WindowFactory::standard());
+// 1 when start-up failed. A `module` given is loaded once the main window shows, as
+// "Load Atari MSX" loads it (`orvex FILE`, and a file opened from the desktop).
+int runProgram(QApplication& app, const WindowFactory& windows = WindowFactory::standard(),
+               const QString& module = QString());
 
 } // namespace orvex::ui

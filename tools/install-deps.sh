@@ -6,6 +6,7 @@ set -eu
 packages="cmake ninja-build g++ make pkg-config qt6-base-dev libgl-dev cc65 libgme-dev libgtest-dev \
 libxcb1-dev fonts-liberation fonts-dejavu-core clang libclang-rt-14-dev xvfb xauth x11-utils openbox imagemagick \
 dpkg-dev desktop-file-utils appstream lintian ccache libicu-dev \
+qt6-multimedia-dev pulseaudio pulseaudio-utils xdg-utils libfile-mimeinfo-perl \
 libsndfile1-dev ffmpeg flac"
 
 missing=""

@@ -4,6 +4,7 @@
 #include "fixed_dialog.h"
 #include "fonts.h"
 #include "frame.h"
+#include "listening.h"
 #include "players.h"
 #include "text8.h"
 
@@ -48,6 +49,9 @@ const char* const kModuleFilter =
     "Music Protracker 2.4, no Digi|*.MPT|Music Protracker 2.4, 1 Digi|*.MD1|"
     "Theta Music Composer, mono|*.TMC|Theta Music Composer, stereo|*.TM8|Benjy Soundmonitor|*.COM";
 
+// One entry for each format of orvex-convert --audio, in its order
+const char* const kAudioFilter = "WAV|*.wav|FLAC|*.flac|Ogg Vorbis|*.ogg|Opus|*.opus|MP3|*.mp3";
+
 } // namespace
 
 TSW::TSW(QWidget* parent, orvex::ConversionState* state)
@@ -55,7 +59,9 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
       OD(fileDialog("OD", FileDialog::Kind::Open, kModuleFilter, true)),
       SD(fileDialog("SD", FileDialog::Kind::Save, "Slight Atari Player file|*.SAP", false)),
       ODS(fileDialog("ODS", FileDialog::Kind::Open, "Samples for .MD1 file|*.D15", false)),
+      AD(fileDialog("AD", FileDialog::Kind::Save, kAudioFilter, false)),
       state_(state ? state : &orvex::processState()),
+      timedWriter_(std::make_unique<orvex::ui::TimedWriter>()),
       playerFolders_(orvex::defaultPlayerFolders())
 {
     orvex::ui::installFontSubstitutions();
@@ -89,6 +95,12 @@ TSW::TSW(QWidget* parent, orvex::ConversionState* state)
     connect(ExitORVEX1, &QAction::triggered, this, &TSW::ExitORVEX1Click);
     connect(SaveSAPfileas1, &QAction::triggered, this, &TSW::SaveSAPfileas1Click);
     connect(SaveSAPfile1, &QAction::triggered, this, &TSW::SaveSAPfile1Click);
+    connect(Listen1, &QAction::triggered, this, &TSW::Listen1Click);
+    connect(ExportAudio1, &QAction::triggered, this, &TSW::ExportAudio1Click);
+    AD.confirmOverwrite = true;
+    listenText_ = Listen1->text();
+    listening_ = new orvex::ui::Listening(this);
+    connect(listening_, &orvex::ui::Listening::ended, this, &TSW::listeningEnded);
     // A checkable action turns its own mark before it reports the trigger; the mark
     // is put back first, so that only oxClick switches it.
     connect(ox, &QAction::triggered, this, [this](bool checked) {
@@ -113,7 +125,12 @@ void TSW::setPlayerFolder(const QString& folder)
 
 orvex::Converter TSW::converter()
 {
-    return orvex::Converter(*state_, *this, playerFolders_);
+    orvex::Converter converter(*state_, *this, playerFolders_);
+    converter.setHeaderStyle(StandardHeader1->isChecked() ? orvex::HeaderStyle::Standard : orvex::HeaderStyle::Apostrophes);
+    timedWriter_->untimed.clear();
+    if (TimeAtSave1->isChecked())
+        converter.setWriter(timedWriter_.get());
+    return converter;
 }
 
 // ------------------------------------------------------------------ menu bar
@@ -191,12 +208,14 @@ void TSW::SaveSAPfileas1Click()
 {
     noticeUnheldCharacters();
     converter().SaveSAPfileas();
+    noticeUntimed();
 }
 
 void TSW::SaveSAPfile1Click()
 {
     noticeUnheldCharacters();
     converter().SaveSAPfile();
+    noticeUntimed();
 }
 
 void TSW::setInfoFieldsEnabled(bool on)
@@ -313,6 +332,7 @@ void TSW::dropEvent(QDropEvent* event)
 
 void TSW::closeEvent(QCloseEvent* event)
 {
+    stopListening();
     event->accept();
     emit closed();
 }

@@ -6,9 +6,11 @@
 
 #include "conversion.h"
 #include "dialogs.h"
+#include "encode.h"
 #include "label.h"
 #include "layouts.h"
 #include "picture.h"
+#include "timed_writer.h"
 #include "window_link.h"
 
 #include <QString>
@@ -16,8 +18,15 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 class QMenu;
+
+namespace orvex::ui {
+class Listening;
+}
 
 class TSW : public QWidget, public Ui::TSW, public orvex::MainWindowLink {
     Q_OBJECT
@@ -30,6 +39,8 @@ public:
     orvex::ui::FileDialog OD;
     orvex::ui::FileDialog SD;
     orvex::ui::FileDialog ODS;
+    // The dialog of "Export audio...": one filter for each audio format
+    orvex::ui::FileDialog AD;
 
     // Where the save commands find the player files: by default the user's folder, then
     // <folder of the program>/../share/orvex/players (orvex::defaultPlayerFolders)
@@ -38,8 +49,14 @@ public:
     // What FormActivate shows when the window first becomes active (the splash).
     void setFirstActivation(std::function<void()> show) { firstActivation_ = std::move(show); }
 
+    // Loads the module as "Load Atari MSX" loads a confirmed file; the samples of an .MD1
+    // module are the .D15 file beside it with its name (letter case ignored), when there
+    // is one, else the sample dialog asks for them. For the file the program is opened with.
+    void openModule(const QString& module);
+
     // The characters typed in the boxes that the SAP header cannot hold, box by box,
-    // with what is written in their place; empty when it holds them all.
+    // with what is written in their place; empty when it holds them all. With "Standard
+    // header" on, the header holds printable ASCII: the texts that are written otherwise.
     QString unheldCharacters() const;
 
     // MainWindowLink: what the conversion reads and writes of the window
@@ -82,6 +99,8 @@ public slots:
     void FormActivate();
     void SaveSAPfileas1Click();
     void SaveSAPfile1Click();
+    void Listen1Click();
+    void ExportAudio1Click();
 
 signals:
     // The window has been closed: the program ends.
@@ -104,8 +123,31 @@ private:
     // A save goes ahead: names the characters the header cannot hold, if any.
     void noticeUnheldCharacters();
     orvex::Converter converter();
+    // A save's message after the file was written: a TIME that could not be found.
+    void noticeUntimed();
+    // What the header holds of a box's text: Windows-1250, or ASCII for "Standard header"
+    std::string headerText(const QString& text) const;
+
+    // The SAP file that a save would write now, made on a copy of the state: the load is
+    // not used up. Nothing when it cannot be made; a message says why.
+    struct SapAsSaved {
+        orvex::SapFile sap;
+        char type;                              // the SAP TYPE letter
+        std::vector<orvex::InputFile> inputs;  // the files read: never written over
+    };
+    std::optional<SapAsSaved> sapAsSaved();
+    void listeningEnded(const QString& problem);
+    // Writes the tune of `sap` to AD's file; "" or what went wrong.
+    QString writeAudio(const SapAsSaved& sap, orvex::audio::Format format);
+    // Ends the listening, if any: at "Stop listening", a new load and Exit.
+    void stopListening();
 
     orvex::ConversionState* state_;
+    std::unique_ptr<orvex::ui::TimedWriter> timedWriter_;
+    orvex::ui::Listening* listening_ = nullptr;
+    QString listenText_;  // "Listen", from the layout
+    // openModule is loading: the samples beside the module are taken
+    bool samplesBeside_ = false;
     std::vector<std::string> playerFolders_;
     std::function<void()> firstActivation_;
     QString droppedModule_;

@@ -4,9 +4,12 @@
 
 #include "Orx_u.h"
 
+#include "listening.h"
 #include "text8.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <utility>
 
@@ -27,43 +30,50 @@ QString fromText8(const std::string& text)
     return QString::fromStdString(orvex::windows1250ToUtf8(text));
 }
 
-std::string toText8(const QString& text)
-{
-    return orvex::utf8ToWindows1250(text.toStdString());
-}
-
 } // namespace
 
 // ------------------------------------------------------------------ the header's texts
 
 QString TSW::unheldCharacters() const
 {
+    const bool standard = StandardHeader1->isChecked();
     QStringList lines;
     const std::pair<const Label*, const QLineEdit*> boxes[] = {{Label2, Edit1}, {Label1, Edit2}, {Label3, Edit3}};
     for (const auto& [caption, box] : boxes) {
         std::u32string missing;
-        const std::string written = orvex::utf8ToWindows1250(box->text().toStdString(), &missing);
-        if (missing.empty())
+        bool changed = false;
+        const std::string text = box->text().toStdString();
+        const std::string written = standard ? orvex::utf8ToAscii(text, &changed, &missing)
+                                             : orvex::windows1250ToUtf8(orvex::utf8ToWindows1250(text, &missing));
+        if (missing.empty() && !changed)
             continue;
         QStringList named;
         for (const char32_t character : missing)
             named << QString::fromStdString(orvex::describeCharacter(character));
-        lines << QStringLiteral("%1 \"%2\" is written as \"%3\": %4.")
-                     .arg(caption->text(), box->text(), QString::fromStdString(orvex::windows1250ToUtf8(written)),
-                          named.join(QStringLiteral(", ")));
+        QString line = QStringLiteral("%1 \"%2\" is written as \"%3\"").arg(caption->text(), box->text(), QString::fromStdString(written));
+        lines << (named.isEmpty() ? line : line + QStringLiteral(": ") + named.join(QStringLiteral(", "))) + QLatin1Char('.');
     }
     if (lines.isEmpty())
         return {};
-    return QStringLiteral("The SAP header holds the characters of the Windows-1250 code page only; each other "
-                          "character is written as \"?\".\n\n")
-           + lines.join(QLatin1Char('\n'));
+    const QString intro = standard ? QStringLiteral("The standard SAP header holds printable ASCII only; other characters "
+                                                    "are written in their ASCII forms, or as \"?\".\n\n")
+                                   : QStringLiteral("The SAP header holds the characters of the Windows-1250 code page "
+                                                    "only; each other character is written as \"?\".\n\n");
+    return intro + lines.join(QLatin1Char('\n'));
 }
 
 // ------------------------------------------------------------------ MainWindowLink
 
+std::string TSW::headerText(const QString& text) const
+{
+    if (StandardHeader1->isChecked())
+        return orvex::utf8ToAscii(text.toStdString());
+    return orvex::utf8ToWindows1250(text.toStdString());
+}
+
 std::string TSW::nameText() const
 {
-    return toText8(Edit1->text());
+    return headerText(Edit1->text());
 }
 
 void TSW::setNameText(const std::string& text)
@@ -73,7 +83,7 @@ void TSW::setNameText(const std::string& text)
 
 std::string TSW::authorText() const
 {
-    return toText8(Edit2->text());
+    return headerText(Edit2->text());
 }
 
 void TSW::setAuthorText(const std::string& text)
@@ -83,7 +93,7 @@ void TSW::setAuthorText(const std::string& text)
 
 std::string TSW::dateText() const
 {
-    return toText8(Edit3->text());
+    return headerText(Edit3->text());
 }
 
 void TSW::setDateText(const std::string& text)
@@ -122,9 +132,14 @@ bool TSW::runModuleDialog()
     // A module dropped onto the window counts as that file confirmed in the dialog.
     if (!droppedModule_.isEmpty()) {
         OD.fileName = std::exchange(droppedModule_, QString());
-        return loadConfirmed_ = true;
+        loadConfirmed_ = true;
+    } else {
+        loadConfirmed_ = orvex::ui::dialogs().run(this, OD);
     }
-    return loadConfirmed_ = orvex::ui::dialogs().run(this, OD);
+    // A new load ends the listening to the one before.
+    if (loadConfirmed_)
+        stopListening();
+    return loadConfirmed_;
 }
 
 std::string TSW::moduleFileName() const
@@ -139,6 +154,16 @@ void TSW::setSampleDialogFolder(const std::string& folder)
 
 bool TSW::runSampleDialog()
 {
+    if (samplesBeside_) {
+        const QFileInfo module(OD.fileName);
+        const QString name = module.completeBaseName() + QStringLiteral(".d15");
+        for (const QFileInfo& file : module.dir().entryInfoList(QDir::Files | QDir::Hidden)) {
+            if (file.fileName().compare(name, Qt::CaseInsensitive) == 0) {
+                ODS.fileName = file.filePath();
+                return true;
+            }
+        }
+    }
     return orvex::ui::dialogs().run(this, ODS);
 }
 

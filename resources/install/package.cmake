@@ -1,6 +1,7 @@
 # The Debian package, made by CPack's DEB generator (tools/package.sh): the programs, the
 # pictures, the demo tune, the player folder with its note, the desktop entry, the
-# AppStream metainfo, the icon, the man pages, the copyright and the changelog.
+# module types (shared-mime-info), the AppStream metainfo, the icon, the man pages, the
+# copyright and the changelog.
 set(src ${CMAKE_CURRENT_LIST_DIR})
 set(out ${CMAKE_BINARY_DIR}/package)
 file(MAKE_DIRECTORY ${out})
@@ -17,6 +18,8 @@ install(FILES ${out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex
 install(FILES ${src}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvex)
 configure_file(${src}/org.orvex.Orvex.metainfo.xml ${out}/org.orvex.Orvex.metainfo.xml @ONLY)
 install(FILES ${out}/org.orvex.Orvex.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The module types, so that file managers offer the program for them
+install(FILES ${src}/orvex-modules.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvex)

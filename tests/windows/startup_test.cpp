@@ -152,6 +152,42 @@ private slots:
         QCOMPARE(dialogs.messages, QStringList());
     }
 
+    void openedWithModule_data()
+    {
+        QTest::addColumn<QStringList>("files");  // the module first
+        QTest::addColumn<QStringList>("values");  // Format, Size; the boxes enabled
+        QTest::newRow("cmc") << QStringList{"song.cmc"} << QStringList{"cmc", "300", "enabled"};
+        QTest::newRow("md1, its samples beside it") << QStringList{"Song.MD1", "SONG.d15"} << QStringList{"MD1", "300", "enabled"};
+        QTest::newRow("md1 alone: the sample dialog, cancelled") << QStringList{"song.md1"} << QStringList{"md1", "300", "disabled"};
+    }
+
+    // `orvex FILE`: the main window shows the module loaded at start.
+    void openedWithModule()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, values);
+        support::FakeDialogs dialogs;
+        support::TempDir dir;
+        support::writeFile(dir / files[0].toStdString(), support::module(0x2000, 300));
+        if (files.size() > 1)
+            support::writeFile(dir / files[1].toStdString(), support::d15(0x90, 100));
+        QStringList shown;
+        QTimer script;
+        connect(&script, &QTimer::timeout, [&] {
+            if (SW && SW->Label13->text() != "none" && shown.isEmpty()) {
+                shown << SW->Label13->text() << SW->Label14->text() << (SW->Edit1->isEnabled() ? "enabled" : "disabled");
+                if (::screen)
+                    ::screen->reject();
+                SW->close();
+            }
+        });
+        script.start(10);
+        const QString module = QString::fromStdString(dir / files[0].toStdString());
+        QCOMPARE(orvex::ui::runProgram(*qApp, WindowFactory::standard(), module), 0);
+        QCOMPARE(shown, values);
+        QCOMPARE(dialogs.messages, QStringList());
+    }
+
     // A run that uses each of Qt's file dialogs keeps nothing in the user's configuration
     // folder (HOME and XDG_CONFIG_HOME lead into a folder of the test's own: main), and
     // each dialog gives the file confirmed in it.
