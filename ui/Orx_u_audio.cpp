@@ -43,15 +43,6 @@ private:
     bool timed_;
 };
 
-// SafeFile's messages name the file they write "the SAP file": for an export, the audio file.
-QString aboutAudioFile(const char* message)
-{
-    QString text = QString::fromLocal8Bit(message);
-    text.replace(QStringLiteral("The SAP file"), QStringLiteral("The audio file"));
-    text.replace(QStringLiteral("the SAP file"), QStringLiteral("the audio file"));
-    return text;
-}
-
 } // namespace
 
 namespace orvex::ui {
@@ -179,11 +170,11 @@ QString TSW::writeAudio(const SapAsSaved& sap, orvex::audio::Format format)
     try {
         // As orvex-convert --audio makes it: the length found in 20 minutes, a fade of 10
         // seconds, the texts as typed for tags.
+        orvex::SafeFile file(QFile::encodeName(AD.fileName).toStdString(), sap.inputs, "audio file");
         const std::string bytes = sap.sap.bytes();
         const auto length = orvex::sap::findLength(bytes, orvex::ui::kTimeSearchSeconds);
         const orvex::audio::Tags tags{Edit1->text().toStdString(), Edit2->text().toStdString(), Edit3->text().toStdString()};
         const orvex::audio::AudioFile audio = orvex::audio::makeAudio(bytes, length, format, {}, tags);
-        orvex::SafeFile file(QFile::encodeName(AD.fileName).toStdString(), sap.inputs);
         file.write(audio.bytes);
         file.commit();
     } catch (const orvex::audio::AudioError& e) {
@@ -191,7 +182,7 @@ QString TSW::writeAudio(const SapAsSaved& sap, orvex::audio::Format format)
     } catch (const std::bad_alloc&) {
         return QStringLiteral("The audio cannot be made: out of memory.");
     } catch (const std::exception& e) {
-        return aboutAudioFile(e.what());
+        return QString::fromLocal8Bit(e.what());
     }
     return {};
 }
