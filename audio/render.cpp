@@ -72,7 +72,8 @@ Renderer::~Renderer()
 
 std::size_t Renderer::render(std::int16_t* out, std::size_t count)
 {
-    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, span_.frames - position_));
+    // A span set late, once the tune has played past it, is over.
+    count = position_ >= span_.frames ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(count, span_.frames - position_));
     std::size_t made = 0;
     while (made < count) {
         const std::size_t frames = std::min(kBlock, count - made);

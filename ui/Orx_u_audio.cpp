@@ -27,20 +27,12 @@ void tell(QWidget* owner, MessageKind kind, const QString& text)
     orvex::ui::dialogs().message(owner, kind, text);
 }
 
-// The capture of what a save would write, TIME line included.
+// The capture of what a save would write. Without the TIME line of "TIME at save": what
+// is heard does not depend on it, and finding it would keep the window waiting.
 class Capture final : public orvex::SapWriter {
 public:
-    explicit Capture(bool timed) : timed_(timed) {}
-    void write(orvex::SapFile& sap, const std::string&, const std::vector<orvex::InputFile>&) override
-    {
-        if (timed_)
-            orvex::ui::addTimeLine(sap);
-        captured = sap;
-    }
+    void write(orvex::SapFile& sap, const std::string&, const std::vector<orvex::InputFile>&) override { captured = sap; }
     orvex::SapFile captured;
-
-private:
-    bool timed_;
 };
 
 } // namespace
@@ -90,7 +82,7 @@ std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
     boxes.author = authorText();
     boxes.date = dateText();
     boxes.odFileName = moduleFileName();
-    Capture capture(TimeAtSave1->isChecked());
+    Capture capture;
     orvex::Converter save(*copy, boxes, playerFolders_);
     save.setHeaderStyle(StandardHeader1->isChecked() ? orvex::HeaderStyle::Standard : orvex::HeaderStyle::Apostrophes);
     save.setWriter(&capture);

@@ -1,7 +1,7 @@
 // The audio files of orvex-convert --audio, read back by programs that are not ours:
 // ffprobe and ffmpeg (rate, channels, frames, tags, samples), flac -t; their pitch, their
 // length by the tune's TIME, the fade, the channels of a STEREO tune, the samples against
-// libgme's own rendering; TYPE D, the options refused, and a run stopped by a signal.
+// libgme's own rendering; TYPE D, inputs and special files, and a run stopped by a signal.
 
 #include "convert.h"
 
@@ -116,26 +116,6 @@ double peak(const std::vector<double>& samples)
     return most;
 }
 
-// The frequency of a tone, from its rising zero crossings (the mean taken as zero)
-double frequency(const std::vector<double>& samples, int rate)
-{
-    double mean = 0;
-    for (const double s : samples)
-        mean += s / static_cast<double>(samples.size());
-    double first = -1, last = -1;
-    int rises = 0;
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        const double a = samples[i - 1] - mean, b = samples[i] - mean;
-        if (a < 0 && b >= 0) {
-            const double at = static_cast<double>(i - 1) + a / (a - b);
-            first = first < 0 ? at : first;
-            last = at;
-            ++rises;
-        }
-    }
-    return rises < 2 ? 0 : (rises - 1) * rate / (last - first);
-}
-
 // The TIME line's length in seconds, from the SAP file; -1 without one
 double timeOf(const std::string& sapFile)
 {
@@ -190,7 +170,7 @@ TEST(AudioFiles, Pitch)
     };
     for (const Note& note : {Note{0.2, 1.8, 487.21}, Note{2.2, 3.8, 959.66}}) {
         const auto from = static_cast<std::size_t>(note.from * 44100), to = static_cast<std::size_t>(note.to * 44100);
-        EXPECT_NEAR(frequency(audio.channel(0, from, to), 44100), note.hertz, note.hertz * 0.003) << note.hertz;
+        EXPECT_NEAR(toneFrequency(audio.channel(0, from, to), 44100), note.hertz, note.hertz * 0.003) << note.hertz;
     }
 }
 
@@ -301,30 +281,6 @@ TEST(AudioFiles, TypeDHasNone)
                            "orvex-convert: 2 converted, 0 failed, 1 with audio, 1 without audio (TYPE D).\n");
     EXPECT_EQ(b.dir.listing().count("music/digi.flac"), 0u);
     EXPECT_EQ(b.dir.listing().count("music/ends.flac"), 1u);
-}
-
-// The options refused, with nothing written.
-TEST(AudioFiles, OptionsRefused)
-{
-    Tunes b;
-    const auto before = b.dir.listing();
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--audio", "wav", "-o", "-"},
-             {"--audio", "wav,aiff"},
-             {"--audio", "wav,"},
-             {"--fade", "3"},
-             {"--audio", "wav", "--fade", "-1"},
-             {"--audio", "wav", "--length", "3:5"},
-             {"--audio", "wav", "--length", "0:00"},
-             {"--audio", "wav", "--length", "1:60"},
-             {"--audio", "flac", "-o", "@tone.flac"}}) {
-        std::vector<std::string> all = args;
-        all.push_back("@tone.tmc");
-        const Outcome r = orvexConvert(b, all);
-        EXPECT_EQ(r.status, 2) << args[1];
-        EXPECT_EQ(notASentence(r.err), "") << r.err;
-    }
-    EXPECT_EQ(b.dir.listing(), before);
 }
 
 // An audio file never replaces the module it is made from, nor a special file: the module

@@ -327,7 +327,7 @@ TEST_F(FailingDiskWithAudio, NothingLost)
         // The first audio file that fails is named; the module's others are not made.
         const bool said = r.err.find("Cannot write the audio file \"" + (b.dir / ("disk/" + t)) + ".") != std::string::npos;
         bool all = sapWhole;
-        for (const std::string name : {t + ".wav", t + ".flac"}) {
+        for (const std::string& name : {t + ".wav", t + ".flac"}) {
             const bool there = after.contains(name);
             EXPECT_TRUE(!there || after.at(name) == whole.at(name)) << name << " is not whole";
             EXPECT_TRUE(there || said || !sapWhole) << name << " is missing, and no line says why";

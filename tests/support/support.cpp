@@ -179,4 +179,22 @@ Outcome run(const std::vector<std::string>& argv)
     return result;
 }
 
+double toneFrequency(const std::vector<double>& samples, int rate)
+{
+    double mean = 0;
+    for (const double s : samples)
+        mean += s / static_cast<double>(samples.size());
+    double first = -1, last = -1;
+    int rises = 0;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        const double a = samples[i - 1] - mean, b = samples[i] - mean;
+        if (a < 0 && b >= 0) {
+            last = static_cast<double>(i - 1) + a / (a - b);
+            first = first < 0 ? last : first;
+            ++rises;
+        }
+    }
+    return rises < 2 ? 0 : (rises - 1) * rate / (last - first);
+}
+
 } // namespace support

@@ -78,6 +78,10 @@ struct Bench {
     Bytes convert(const std::string& moduleName, const Bytes& module, const std::optional<Bytes>& samples = {});
 };
 
+// The frequency in Hz of a steady tone sampled `rate` times a second, from its upward
+// crossings of its mean level
+double toneFrequency(const std::vector<double>& samples, int rate);
+
 struct Outcome {
     int status = -1;  // the exit status, or 128 + the signal that ended the program
     std::string out, err;

@@ -57,26 +57,6 @@ std::vector<std::int16_t> samples(const QByteArray& raw)
     return out;
 }
 
-// The pitch of a steady tone, from its upward crossings of its mean level
-double pitch(const std::vector<std::int16_t>& s, std::size_t from, std::size_t count)
-{
-    double mean = 0;
-    for (std::size_t i = from; i < from + count; ++i)
-        mean += s[i];
-    mean /= static_cast<double>(count);
-    double first = -1, last = -1;
-    int crossings = 0;
-    for (std::size_t i = from + 1; i < from + count; ++i) {
-        const double a = s[i - 1] - mean, b = s[i] - mean;
-        if (a < 0 && b >= 0) {
-            last = static_cast<double>(i - 1) + a / (a - b);
-            first = first < 0 ? last : first;
-            ++crossings;
-        }
-    }
-    return (crossings - 1) * kRate / (last - first);
-}
-
 } // namespace
 
 class AudioMenuTest : public QObject {
@@ -150,7 +130,7 @@ private slots:
         while (sound < stop && std::abs(s[sound]) < 1000)
             ++sound;
         QVERIFY2(sound + kRate / 2 + kRate / 10 < stop, "no half second of sound before the stop");
-        const double heard = pitch(s, sound + kRate / 10, kRate / 2);
+        const double heard = toneFrequency({s.begin() + sound + kRate / 10, s.begin() + sound + kRate * 6 / 10}, kRate);
         QVERIFY2(std::abs(heard / kTonePitch - 1) < 0.003, qPrintable(QString::number(heard)));
         const std::size_t quiet = stop + kRate / 5;
         QVERIFY(s.size() > quiet + kRate / 4);
