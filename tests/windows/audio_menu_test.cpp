@@ -49,14 +49,6 @@ struct SoundServer {
     }
 };
 
-// 16-bit mono samples from raw bytes
-std::vector<std::int16_t> samples(const QByteArray& raw)
-{
-    std::vector<std::int16_t> out(static_cast<std::size_t>(raw.size()) / 2);
-    std::memcpy(out.data(), raw.data(), out.size() * 2);
-    return out;
-}
-
 } // namespace
 
 class AudioMenuTest : public QObject {
@@ -125,7 +117,8 @@ private slots:
         parec.kill();
         parec.waitForFinished();
 
-        const std::vector<std::int16_t> s = samples(recorded);
+        std::vector<std::int16_t> s(static_cast<std::size_t>(recorded.size()) / 2);  // 16-bit mono
+        std::memcpy(s.data(), recorded.data(), s.size() * 2);
         std::size_t sound = static_cast<std::size_t>(before) / 2;
         while (sound < stop && std::abs(s[sound]) < 1000)
             ++sound;
