@@ -1,5 +1,7 @@
 #include "render.h"
 
+#include "sap_file.h"
+
 #include <gme/gme.h>
 
 #include <algorithm>
@@ -14,20 +16,10 @@ constexpr std::size_t kBlock = 2048;  // frames asked of libgme at once
 // Whether the SAP header has a STEREO line: libgme then gives each chip its own side.
 bool isStereo(std::string_view sap)
 {
-    const std::size_t image = sap.find("\xFF\xFF");
-    const std::string_view header = sap.substr(0, image);
-    for (std::size_t at = 0; at < header.size();) {
-        std::size_t end = header.find('\n', at);
-        if (end == std::string_view::npos)
-            end = header.size();
-        std::string_view line = header.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line == "STEREO")
-            return true;
-        at = end + 1;
-    }
-    return false;
+    sap::SapHeaderReader reader;
+    if (reader.feed(sap))
+        reader.finish();
+    return reader.header().stereo;
 }
 
 } // namespace
