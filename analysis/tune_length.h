@@ -38,6 +38,9 @@ struct TuneLength {
     std::uint64_t calls = 0, cycles = 0;  // what was run
 };
 
+// How long a tune is followed unless told otherwise, in minutes
+inline constexpr double kTimeLimitMinutes = 20;
+
 // Follows the tune for at most `limitSeconds` of its time.
 TuneLength findLength(std::string_view sapFile, double limitSeconds);
 

@@ -6,7 +6,6 @@
 #include <strings.h>
 
 #include <cstring>
-#include <utility>
 
 namespace orvex::audio {
 
@@ -15,14 +14,10 @@ namespace {
 // The module of encoders, loaded once, the first time a thread needs it
 Encoder encoder()
 {
-    static const std::pair<Encoder, std::string> loaded = []() -> std::pair<Encoder, std::string> {
-        std::string error;
-        const auto entry = reinterpret_cast<Encoder>(moduleEntry(kEncoderModule, "orvexEncode", error));
-        return {entry, entry ? "" : "cannot load the encoders: " + error};
-    }();
-    if (!loaded.first)
-        throw AudioError(loaded.second);
-    return loaded.first;
+    const ModuleEntry& loaded = moduleEntry(kEncoderModule, "orvexEncode");
+    if (!loaded.entry)
+        throw AudioError("cannot load the encoders: " + loaded.error);
+    return reinterpret_cast<Encoder>(loaded.entry);
 }
 
 std::size_t fill(void* renderer, std::int16_t* out, std::size_t frames)

@@ -3,6 +3,7 @@
 
 #include "encode.h"
 #include "texts.h"
+#include "tune_length.h"
 
 #include <optional>
 #include <string>
@@ -20,7 +21,7 @@ struct Options {
     std::vector<std::string> players;
     bool recursive = false, check = false;
     bool time = false;         // a TIME line for each tune, found by running it
-    double timeLimit = 20;     // minutes of a tune followed to find its length
+    double timeLimit = orvex::sap::kTimeLimitMinutes;  // minutes of a tune followed to find its length
     unsigned jobs = 1;
     std::vector<orvex::audio::Format> audio;  // the audio files written beside each SAP file
     orvex::audio::LengthRule audioLength;     // --fade and --length

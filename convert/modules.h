@@ -7,8 +7,13 @@
 
 namespace orvex {
 
-// The entry `symbol` of the module `name` ("liborvex-sndfile.so"), loaded once; nullptr,
-// with `error` saying why, when it cannot be loaded.
-void* moduleEntry(const char* name, const char* symbol, std::string& error);
+struct ModuleEntry {
+    void* entry = nullptr;  // nullptr when the module cannot be loaded
+    std::string error;      // why not
+};
+
+// The entry `symbol` of the module `name` ("liborvex-sndfile.so"), loaded the first time
+// it is asked for, by any thread, and kept.
+const ModuleEntry& moduleEntry(const char* name, const char* symbol);
 
 } // namespace orvex

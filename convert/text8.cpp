@@ -143,14 +143,10 @@ Iconv& fromCodePage()
 // folder beside the program's; throws std::runtime_error when it cannot be loaded.
 LatinAscii latinAscii()
 {
-    static const std::pair<LatinAscii, std::string> loaded = []() -> std::pair<LatinAscii, std::string> {
-        std::string error;
-        const auto entry = reinterpret_cast<LatinAscii>(moduleEntry(kLatinAsciiModule, "orvexLatinAscii", error));
-        return {entry, entry ? "" : "cannot load the ASCII forms: " + error};
-    }();
-    if (!loaded.first)
-        throw std::runtime_error(loaded.second);
-    return loaded.first;
+    const ModuleEntry& loaded = moduleEntry(kLatinAsciiModule, "orvexLatinAscii");
+    if (!loaded.entry)
+        throw std::runtime_error("cannot load the ASCII forms: " + loaded.error);
+    return reinterpret_cast<LatinAscii>(loaded.entry);
 }
 
 // Appends the ASCII form of a stretch of well-formed UTF-8 to `out`: a double quote

@@ -129,13 +129,13 @@ private:
     std::string headerText(const QString& text) const;
 
     // The SAP file that a save would write now, made on a copy of the state: the load is
-    // not used up. Nothing when it cannot be made; a message says why.
+    // not used up. Nothing when it cannot be made or libgme cannot play it (TYPE D, which
+    // cannot be `refused`: "played"); a message says why.
     struct SapAsSaved {
         orvex::SapFile sap;
-        char type;                              // the SAP TYPE letter
         std::vector<orvex::InputFile> inputs;  // the files read: never written over
     };
-    std::optional<SapAsSaved> sapAsSaved();
+    std::optional<SapAsSaved> playableSap(const char* refused);
     void listeningEnded(const QString& problem);
     // Writes the tune of `sap` to AD's file; "" or what went wrong.
     QString writeAudio(const SapAsSaved& sap, orvex::audio::Format format);

@@ -69,7 +69,7 @@ void TSW::noticeUntimed()
     timedWriter_->untimed.clear();
 }
 
-std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
+std::optional<TSW::SapAsSaved> TSW::playableSap(const char* refused)
 {
     if (state_->moduleLoaded != 1) {
         tell(this, MessageKind::Error, QStringLiteral("No module is loaded (each load allows one save): load one with \"Load Atari MSX\" first."));
@@ -91,7 +91,12 @@ std::optional<TSW::SapAsSaved> TSW::sapAsSaved()
         showError(boxes.errors.front());
         return std::nullopt;
     }
-    return SapAsSaved{std::move(capture.captured), orvex::FormatTable[copy->formatIndex].type, std::move(copy->inputs)};
+    if (orvex::FormatTable[copy->formatIndex].type == 'D') {
+        tell(this, MessageKind::Error, QStringLiteral("A TYPE D module (.MD1) cannot be %1: libgme, which plays the tunes, "
+                                                      "does not play TYPE D.").arg(QLatin1String(refused)));
+        return std::nullopt;
+    }
+    return SapAsSaved{std::move(capture.captured), std::move(copy->inputs)};
 }
 
 void TSW::Listen1Click()
@@ -100,14 +105,9 @@ void TSW::Listen1Click()
         stopListening();
         return;
     }
-    const std::optional<SapAsSaved> sap = sapAsSaved();
+    const std::optional<SapAsSaved> sap = playableSap("played");
     if (!sap)
         return;
-    if (sap->type == 'D') {
-        tell(this, MessageKind::Error, QStringLiteral("A TYPE D module (.MD1) cannot be played: libgme, which plays "
-                                                      "the tunes, does not play TYPE D."));
-        return;
-    }
     if (const QString problem = listening_->start(sap->sap.bytes()); !problem.isEmpty()) {
         tell(this, MessageKind::Error, problem);
         return;
@@ -130,14 +130,9 @@ void TSW::listeningEnded(const QString& problem)
 
 void TSW::ExportAudio1Click()
 {
-    const std::optional<SapAsSaved> sap = sapAsSaved();
+    const std::optional<SapAsSaved> sap = playableSap("exported as audio");
     if (!sap)
         return;
-    if (sap->type == 'D') {
-        tell(this, MessageKind::Error, QStringLiteral("A TYPE D module (.MD1) cannot be exported as audio: libgme, "
-                                                      "which plays the tunes, does not play TYPE D."));
-        return;
-    }
     // The format of AD's filter (one for each, in their order)
     const auto filtered = [this]() -> const orvex::audio::FormatInfo& {
         const int last = static_cast<int>(orvex::audio::kFormats.size()) - 1;

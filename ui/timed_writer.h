@@ -4,15 +4,16 @@
 // is first added as the header's last line, as orvex-convert --time adds it.
 
 #include "conversion.h"
+#include "tune_length.h"
 
 #include <string>
 #include <vector>
 
 namespace orvex::ui {
 
-// How long a save follows a tune to find its length: 20 minutes, as orvex-convert does
-// unless told otherwise.
-inline constexpr double kTimeSearchSeconds = 20 * 60;
+// How long a save follows a tune to find its length, as orvex-convert does unless told
+// otherwise
+inline constexpr double kTimeSearchSeconds = sap::kTimeLimitMinutes * 60;
 
 // Adds the TIME line to the header; returns "" or why there is none (a clause).
 std::string addTimeLine(SapFile& sap);

@@ -18,7 +18,7 @@ using namespace support;
 namespace {
 
 constexpr int kRate = 44100;
-constexpr double kTonePitch = 989.65;  // tone.s: AUDF1 $1F on the 64 kHz clock of a PAL machine
+constexpr double kTonePitch = 989.65;  // the test tune held_tone: AUDF1 $1F on the 64 kHz clock of a PAL machine
 
 // A PulseAudio server of the test's own, its runtime files in a temporary folder, with
 // one sink that plays into nothing: what the sink plays is recorded from its monitor.

@@ -10,6 +10,9 @@
 ;   -D RANDOM_NOTES  a note from RANDOM at each call: nothing repeats
 ;   -D RANDOM_LOOP INTRO_LOOP, reading RANDOM at each call into memory that the
 ;                  tune never reads again
+;   -D HELD_TONE   one pure tone for good from INIT on, AUDF1 $1F at volume 15 on the
+;                  64 kHz clock: 1,773,447 / 28 / (2 * ($1F + 1)) = 989.65 Hz; PLAYER
+;                  changes nothing
 ;
 ; Each call ends with A, X and Y 0 and the same flags, so that the state at a call's
 ; start is the tune's own.
@@ -58,6 +61,15 @@ play:   jmp doPlay                      ; $8017
 
 doInit: lda #3
         sta SKCTL
+.ifdef HELD_TONE
+        lda #0
+        sta AUDCTL
+        lda #$1F
+        sta AUDF1
+        lda #$AF
+        sta AUDC1
+        rts
+.endif
         lda #0
         sta AUDCTL
         sta AUDC1
@@ -71,6 +83,9 @@ doInit: lda #3
         jmp done
 
 doPlay:
+.ifdef HELD_TONE
+        rts
+.endif
 .ifdef RANDOM_LOOP
         lda RANDOM
         sta count
